@@ -1,0 +1,53 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "link/serial_link.h"
+
+namespace tavo::link {
+
+// The five organizer commands. Each returns what it saw; which outcome counts
+// as a failure is the caller's decision.
+
+// A first reply line: complete and "found"/"ok" (compared lower-cased), complete
+// but another word, or cut short by the time limit.
+enum class Word { kExpected, kOther, kTimedOut };
+
+struct DirResult {
+  bool ok = false;       // the closing line was "ok"
+  bool stopped = false;  // the line callback asked to stop
+};
+// "dir": on_line runs after the command is sent (with an empty name and
+// is_name false), after the count line (likewise) and with each name line;
+// returning false stops the exchange there.
+DirResult DirExchange(SerialLink& link,
+                      const std::function<bool(const std::string& name, bool is_name)>& on_line);
+
+struct GetResult {
+  Word found = Word::kTimedOut;  // kOther: the memo does not exist
+  std::string text;
+  bool ok = false;  // closing "ok" arrived
+};
+GetResult GetExchange(SerialLink& link, const std::string& name);
+
+struct GetxResult {
+  bool ok = false;     // "found" and, for n > 0, both "ok"s arrived
+  Word found = Word::kTimedOut;
+  std::string block;   // n bytes when ok
+};
+// n is the count of characters wanted; for n == 0 nothing follows "found".
+GetxResult GetxExchange(SerialLink& link, const std::string& name, std::size_t n);
+
+// "put ": true when all three replies were "ok". after_command runs right after
+// the command line is sent; returning false abandons the exchange (false result).
+bool PutExchange(SerialLink& link, const std::string& name, const std::string& image,
+                 const std::function<bool()>& after_command = {});
+
+struct DelResult {
+  Word found = Word::kTimedOut;  // kOther: the memo was not there
+  bool ok = false;               // "found" then "ok"
+};
+DelResult DelExchange(SerialLink& link, const std::string& name);
+
+}  // namespace tavo::link

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+
+#include "link/serial_link.h"
+#include "memofs/directory_table.h"
+
+namespace tavo::memofs {
+
+// What the memo file system needs of the window: messages, the fall to the
+// unsynchronized state and a refill of the organizer pane.
+class MemoFsHost {
+ public:
+  virtual ~MemoFsHost() = default;
+  virtual void ShowError(const std::string& text) = 0;
+  virtual void SetUnsynchronized() = 0;
+  virtual void FillOrganizerPane() = 0;
+};
+
+struct MemoFs {
+  link::SerialLink& link;
+  OrganizerState& state;
+  MemoFsHost& host;
+};
+
+// Replaces the table with the root/parent row and the entries of the index
+// memo CurrentIndexName. Creates a missing index (a complete reply other than
+// "found") unless StopRequested; a reply cut off by the time limit, or a bad
+// closing word, calls SetUnsynchronized and writes nothing. Returns false then.
+bool ReadIndex(MemoFs& fs);
+// Writes rows 1.. as the index memo CurrentIndexName. False when not written
+// (full directory: message, StopRequested = 1; either way SetUnsynchronized).
+bool WriteIndex(MemoFs& fs);
+// Creates directory `name` (untrimmed) in the current directory and its index.
+void MakeOrganizerDirectory(MemoFs& fs, const std::string& name);
+
+inline constexpr const char* kFullDirectoryMessage =
+    "Error: Can't create directory or file, because this directory is full!";
+inline constexpr const char* kTooDeepMessage = "Error: Sub-directories are too long!";
+
+}  // namespace tavo::memofs

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <array>
+#include <string>
+
+namespace tavo::settings {
+
+inline constexpr const char* kConfigFileName = "tavo_c.cfg";
+
+enum ConfigIndex : int {
+  WindowLeft = 0,
+  WindowTop = 1,
+  SaveGeometryOnExit = 2,
+  ShowAboutAtStart = 3,
+  WindowWidth = 4,
+  WindowHeight = 5,
+  PortNumber = 10,
+  BaudCode = 11,
+};
+
+enum class SettingsGroup : int { kAll = 0, kWindow = 1, kPort = 2 };
+
+struct Config {
+  std::array<std::string, 256> ConfigValues{};
+  int ConfigLastIndex = 11;
+};
+
+struct ScreenSize {
+  double width_twips = 0;
+  double height_twips = 0;
+};
+
+// Reads a number as the settings do: leading blanks, sign, digits, fraction;
+// nothing numeric is 0.
+double NumericValue(const std::string& text);
+// NumericValue rounded half to even.
+long long WholeValue(const std::string& text);
+// A number as the program stores it: a leading blank unless negative.
+std::string StoredNumber(long long value);
+
+void SetDefaultConfig(Config& config, SettingsGroup group);
+void CheckConfig(Config& config, SettingsGroup group, ScreenSize screen);
+// `directory` ends with the path separator (or is empty for the current one).
+void ReadConfig(Config& config, const std::string& directory);
+// Silently does nothing when the file cannot be written.
+void WriteConfig(const Config& config, const std::string& directory);
+
+// Parses the bytes of a configuration file (shared by ReadConfig and the fuzz target).
+void ParseConfig(Config& config, const std::string& bytes);
+std::string SerializeConfig(const Config& config);
+
+}  // namespace tavo::settings
