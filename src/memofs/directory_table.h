@@ -12,9 +12,9 @@ inline constexpr std::int16_t kTypeParent = 1;
 inline constexpr std::int16_t kTypeDirectory = 2;
 inline constexpr std::int16_t kTypeFile = 3;
 
-inline constexpr std::size_t kPartSize = 1956;        // characters of a file part memo
-inline constexpr std::size_t kMaxIndexText = 1956;    // characters of an index memo's text
-inline constexpr std::size_t kMaxMemoName = 20;       // characters of an index or part name
+inline constexpr std::size_t kPartSize = 1956;      // characters of a file part memo
+inline constexpr std::size_t kMaxIndexText = 1956;  // characters of an index memo's text
+inline constexpr std::size_t kMaxMemoName = 20;     // characters of an index or part name
 inline constexpr const char* kRootIndexName = "fs0";
 inline constexpr const char* kReservedName = "Sharp Memos";
 
@@ -66,4 +66,4 @@ void ExchangeSortOrder(std::vector<T>& items, Key key);
 
 }  // namespace tavo::memofs
 
-#include "memofs/exchange_sort.h"
+#include "memofs/exchange_sort.h"  // IWYU pragma: export

@@ -1,1 +1,110 @@
-// placeholder
+#include "memofs/index_io.h"
+
+#include "link/exchanges.h"
+#include "memofs/index_text.h"
+
+namespace tavo::memofs {
+
+namespace {
+
+DirectoryEntry FirstRow(const OrganizerState& state) {
+  DirectoryEntry row;
+  if (state.CurrentDepth == 0 && state.MemoViewActive != 1) {
+    row.EntryName = kReservedName;
+    row.EntryType = kTypeRoot;
+  } else {
+    row.EntryName = "..";
+    row.EntryType = kTypeParent;
+  }
+  return row;
+}
+
+}  // namespace
+
+bool ReadIndex(MemoFs& fs) {
+  OrganizerState& state = fs.state;
+  state.DirectoryTable.clear();
+  state.DirectoryTable.push_back(FirstRow(state));
+  const link::GetResult reply = link::GetExchange(fs.link, state.CurrentIndexName);
+  switch (reply.found) {
+    case link::Word::kExpected:
+      if (!reply.ok) {
+        fs.host.SetUnsynchronized();
+        return false;
+      }
+      for (DirectoryEntry& entry : ParseIndexText(reply.text)) {
+        state.DirectoryTable.push_back(std::move(entry));
+      }
+      return true;
+    case link::Word::kOther:
+      // The organizer said in a whole line that there is no such memo: a new
+      // directory, or a root never used. Its empty index is created now.
+      if (state.StopRequested == 0) return WriteIndex(fs);
+      return true;
+    case link::Word::kTimedOut:
+      // Silence proves nothing: writing an empty index now would wipe a
+      // directory that a slow organizer simply had not answered for.
+      fs.host.SetUnsynchronized();
+      return false;
+  }
+  return false;
+}
+
+bool WriteIndex(MemoFs& fs) {
+  OrganizerState& state = fs.state;
+  const std::string text = BuildIndexText(state.DirectoryTable);
+  if (text.size() > kMaxIndexText) {
+    fs.host.ShowError(kFullDirectoryMessage);
+    state.StopRequested = 1;
+    fs.host.SetUnsynchronized();
+    return false;
+  }
+  const std::string image = BuildMemoImage(state.CurrentIndexName, text);
+  if (!link::PutExchange(fs.link, state.CurrentIndexName, image)) {
+    fs.host.SetUnsynchronized();
+    return false;
+  }
+  return true;
+}
+
+void MakeOrganizerDirectory(MemoFs& fs, const std::string& name) {
+  OrganizerState& state = fs.state;
+  if (name == kReservedName && state.CurrentDepth == 0) {
+    state.StopRequested = 1;
+    fs.host.ShowError(std::string("Error: Can't create directory with reserved name (") +
+                      kReservedName + ")!");
+    fs.host.SetUnsynchronized();
+    return;
+  }
+  for (int r = 1; r < state.EntryCount(); ++r) {
+    if (state.DirectoryTable[r].EntryName == name) return;
+  }
+  DirectoryEntry row;
+  row.EntryType = kTypeDirectory;
+  row.EntryNumber = static_cast<std::int16_t>(NewEntryNumber(state));
+  row.EntryName = name;
+  const std::string child = ChildIndexName(state.CurrentIndexName, row.EntryNumber);
+  if (child.size() > kMaxMemoName) {
+    fs.host.ShowError(kTooDeepMessage);
+    state.StopRequested = 1;
+    fs.host.SetUnsynchronized();
+    return;
+  }
+  state.DirectoryTable.push_back(row);
+  if (!WriteIndex(fs)) {
+    state.DirectoryTable.pop_back();
+    return;
+  }
+  const std::string parent = state.CurrentIndexName;
+  state.CurrentIndexName = child;
+  ++state.CurrentDepth;
+  ReadIndex(fs);  // creates the new directory's empty index
+  // Back to the parent, now listing the new entry. After a failure above the
+  // link is closed and this read raises, as any step below a command does.
+  state.CurrentIndexName = parent;
+  --state.CurrentDepth;
+  ReadIndex(fs);
+  fs.host.FillOrganizerPane();
+}
+
+}  // namespace tavo::memofs
