@@ -54,9 +54,9 @@ class FakePort : public link::Port {
   void Write(const std::string& bytes) override { written += bytes; }
   std::size_t BytesToSend() override { return output_stuck ? 1 : 0; }
   bool WaitForInput(int timeout_ms) override {
+    // Like the real device: only new bytes end a wait early.
     ++waits;
     Deliver();
-    if (!input_.empty()) return true;
     const double until = clock_.Now() + timeout_ms / 1000.0;
     if (!schedule_.empty() && schedule_.front().at <= until) {
       clock_.Advance(std::max(0.0, schedule_.front().at - clock_.Now()));
