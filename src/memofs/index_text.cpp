@@ -31,9 +31,7 @@ std::string Number(std::int16_t n) { return n < 0 ? std::to_string(n) : " " + st
 void AppendEntry(std::string& text, const char* kind, const DirectoryEntry& e) {
   text += kind;
   text += Number(e.EntryLastPart);
-  text += kBlank;
   text += Number(e.EntryLastPartSize);
-  text += kBlank;
   text += Number(e.EntryNumber);
   text += kBlank;
   for (char c : e.EntryName) text += c == kBlank ? kBlankInName : c;
