@@ -1,0 +1,28 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace tavo::memofs {
+
+// What a walk of the memo file system from "fs0" found.
+struct CheckReport {
+  int directories = 0;  // indexes read, the root included
+  int files = 0;
+  int parts = 0;
+  std::vector<std::string> problems;  // each names the memo or entry at fault
+  std::vector<std::string> orphans;   // "fs0..." memos no index reaches
+  bool Clean() const { return problems.empty(); }
+  // One line: counts, problems and orphans.
+  std::string Summary() const;
+};
+
+// Walks the memos (name -> text without the record header) from "fs0": every
+// index is whole and well formed, names at most 20 characters, numbers unique
+// per directory, every directory's index and every file's parts present with
+// the right lengths. A missing empty last part (a size that is a multiple of
+// 1956, as other clients store it) is tolerated.
+CheckReport CheckMemoFileSystem(const std::map<std::string, std::string>& memos);
+
+}  // namespace tavo::memofs
