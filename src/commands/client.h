@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "commands/client_state.h"
@@ -58,8 +61,69 @@ class Client : public memofs::MemoFsHost {
   void ShowError(const std::string& text) override { view_.ShowMessage(text); }
 
   ClientState& state() { return state_; }
+  // False from SetUnsynchronized until SetSynchronized.
+  bool Synchronized() const { return synchronized_; }
 
  private:
+  // A pane text that names no row of the table: abandons the step under way.
+  class NameNotFound {};
+
+  // Runs one step of a handler: a step that meets a closed link or a missing
+  // name is abandoned and the handler goes on with its next step.
+  template <typename F>
+  void Step(F&& step);
+  // Handler body guard: nothing leaves a handler.
+  template <typename F>
+  void Guarded(F&& body);
+  // After an exchange failed: the link is closed, so the command ends here.
+  void EndCommandIfUnsynchronized();
+  // Throws link::LinkClosed when the link is closed (the step goes no further).
+  void RequireLink();
+
+  int OpenOrganizerPort();
+  void CloseComputerFiles();
+  bool ReadIndex();
+  bool WriteIndex();
+  std::string ComputerRoot() const { return state_.ComputerDrive + ":"; }
+
+  // Pane helpers.
+  int SelectedOrganizerRow() const;
+  void BuildMemoView();
+  void EnterOrganizerDirectory(int row);
+  // Table row of a pane text: exact first, then trimmed.
+  int LookUpPaneText(const std::string& text) const;
+
+  // Copy to the computer.
+  void CopyMemosToComputer();
+  void CopyTreeToComputer();
+  void CopyDirectoryToComputer(const std::string& base, const std::string& rel,
+                               const std::string& name);
+  void CopyFileToComputer(const std::string& base, const std::string& rel, const std::string& name);
+  // Whether `name` may become a file or directory on the computer; warns if not.
+  bool SafeComputerName(const std::string& name, const std::string& rel);
+
+  // Copy to the organizer.
+  void CopyFilesToMemos();
+  void CopyTreeToOrganizer();
+  void CopyDirectoryToOrganizer(const std::string& base, const std::string& rel,
+                                const std::string& name);
+  void CopyFileToOrganizer(const std::string& base, const std::string& rel,
+                           const std::string& name);
+  // Whether `name` can be stored as an organizer name; warns if not.
+  bool StorableOrganizerName(const std::string& name, const std::string& rel, bool in_index);
+  // Reads exactly `count` bytes of the open input file; nullopt on error or early end.
+  std::optional<std::string> ReadPiece(std::size_t count);
+
+  // Delete.
+  void DeleteMemos();
+  void DeleteInDirectory();
+  // Deletes parts first..upto of the file stored under `stem`; false after a
+  // failed exchange (the link is then closed).
+  bool DeletePartMemos(const std::string& name, const std::string& stem, int last, int first,
+                       int upto);
+  bool DeleteOrganizerFile(const std::string& name);
+  void DeleteOrganizerDirectory(const std::string& name);
+
   // Shows a status text; loading the window clears StopRequested.
   void ShowStatus(const std::string& text);
   // Enables the main window and unloads the status window.
@@ -71,6 +135,10 @@ class Client : public memofs::MemoFsHost {
   link::SerialLink& link_;
   ComputerFiles& files_;
   bool busy_ = false;
+  bool synchronized_ = false;
+  // At most one computer file is open at a time.
+  std::unique_ptr<InputFile> in_file_;
+  std::unique_ptr<OutputFile> out_file_;
 };
 
 }  // namespace tavo::commands

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <exception>
+#include <string>
+#include <utility>
+
+#include "commands/client.h"
+
+namespace tavo::commands {
+
+inline constexpr const char* kUnsynchronizedRow = "unsynchronized ...";
+inline constexpr const char* kSmallSize = "< 2Kb";
+
+// Blanks (character 32) only, as names are shown and typed.
+std::string Trim(const std::string& text);
+bool StartsWith(const std::string& text, const std::string& prefix);
+// "File " + name + " exists! Overwrite?"
+std::string OverwriteQuestion(const std::string& name);
+// Integer part of 100 * done / total.
+int Percent(long long done, long long total);
+
+// Marks the client busy for the lifetime of a command that talks to the organizer.
+class BusyScope {
+ public:
+  explicit BusyScope(bool& busy) : busy_(busy), was_(busy) { busy_ = true; }
+  ~BusyScope() { busy_ = was_; }
+  BusyScope(const BusyScope&) = delete;
+  BusyScope& operator=(const BusyScope&) = delete;
+
+ private:
+  bool& busy_;
+  bool was_;
+};
+
+template <typename F>
+void Client::Step(F&& step) {
+  try {
+    std::forward<F>(step)();
+  } catch (const link::LinkClosed&) {
+  } catch (const NameNotFound&) {
+  }
+}
+
+template <typename F>
+void Client::Guarded(F&& body) {
+  try {
+    std::forward<F>(body)();
+  } catch (const CommandEnded&) {
+  } catch (const link::LinkClosed&) {
+    // Only SetUnsynchronized closes the link during a command, so the
+    // window is already in its unsynchronized state.
+  } catch (const NameNotFound&) {
+  } catch (const std::exception&) {
+    // Anything else (out of memory) leaves the organizer picture doubtful.
+    SetUnsynchronized();
+  }
+}
+
+}  // namespace tavo::commands
