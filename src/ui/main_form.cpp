@@ -1,1 +1,480 @@
-// placeholder
+#include "ui/main_form.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFile>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QTreeWidget>
+#include <QUrl>
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+#include "ui/artwork.h"
+#include "ui/display_text.h"
+#include "ui/help.h"
+#include "ui/input_new_dir.h"
+#include "ui/msg.h"
+#include "ui/options_dialogs.h"
+#include "ui/twips.h"
+
+namespace tavo::ui {
+namespace {
+
+using commands::OrganizerButton;
+using commands::PaneRow;
+
+constexpr int kRawRole = Qt::UserRole;
+constexpr double kNameColumnStart = 2800;
+
+QTreeWidget* MakeList(const char* name, const QString& accessible_name, QWidget* parent) {
+  auto* list = new QTreeWidget(parent);
+  list->setObjectName(name);
+  list->setAccessibleName(accessible_name);
+  list->setRootIsDecorated(false);
+  list->setUniformRowHeights(true);
+  list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  list->setSelectionBehavior(QAbstractItemView::SelectRows);
+  list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  list->setColumnCount(2);
+  list->setHeaderLabels({"Filename:", "Size (bytes):"});
+  list->headerItem()->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+  list->header()->setStretchLastSection(false);
+  return list;
+}
+
+void FillList(QTreeWidget& list, const std::vector<PaneRow>& rows) {
+  list.setUpdatesEnabled(false);
+  list.clear();
+  QList<QTreeWidgetItem*> items;
+  items.reserve(static_cast<qsizetype>(rows.size()));
+  for (const PaneRow& row : rows) {
+    auto* item = new QTreeWidgetItem;
+    item->setText(0, DisplayText(row.text));
+    item->setData(0, kRawRole, ToBytes(row.text));
+    item->setText(1, DisplayText(row.size));
+    item->setData(1, kRawRole, ToBytes(row.size));
+    item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+    items.append(item);
+  }
+  list.addTopLevelItems(items);  // the list owns the items from here on
+  list.setUpdatesEnabled(true);
+}
+
+std::string RowText(const QTreeWidget& list, int row) {
+  const QTreeWidgetItem* item = list.topLevelItem(row);
+  return item == nullptr ? std::string() : FromBytes(item->data(0, kRawRole).toByteArray());
+}
+
+bool RowSelected(const QTreeWidget& list, int row) {
+  const QTreeWidgetItem* item = list.topLevelItem(row);
+  return item != nullptr && item->isSelected();
+}
+
+void SelectRow(QTreeWidget& list, int row, bool selected) {
+  if (QTreeWidgetItem* item = list.topLevelItem(row)) item->setSelected(selected);
+}
+
+int CurrentRow(const QTreeWidget& list) {
+  QTreeWidgetItem* item = list.currentItem();
+  return item == nullptr ? -1 : list.indexOfTopLevelItem(item);
+}
+
+void Place(QWidget& widget, const Box& box) {
+  widget.setGeometry(TwipsRect(box.left, box.top, box.width, box.height));
+}
+
+}  // namespace
+
+WindowServices DefaultServices() {
+  WindowServices s;
+  s.screen = [] {
+    settings::ScreenSize size;
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+      size.width_twips = PxToTwips(screen->geometry().width());
+      size.height_twips = PxToTwips(screen->geometry().height());
+    }
+    return size;
+  };
+  s.open_document = [](const std::string& path) {
+    QDesktopServices::openUrl(
+        QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(path))));
+  };
+  s.document_dirs = InstalledDocumentDirs();
+  s.run_dialog = [](QDialog& dialog) { return dialog.exec(); };
+  s.clock.now = [] {
+    using Seconds = std::chrono::duration<double>;
+    return std::chrono::duration_cast<Seconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+  };
+  s.clock.sleep = [](double seconds) {
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+  };
+  s.end_program = [] { QCoreApplication::exit(0); };
+  return s;
+}
+
+MainForm::MainForm(commands::ClientState& state, commands::ComputerFiles& files,
+                   WindowServices services)
+    : state_(state), files_(files), services_(std::move(services)) {
+  setObjectName("MainForm");
+  setWindowTitle(kMainCaption);
+  setWindowIcon(WindowIcon());
+  BuildControls();
+  BuildMenus();
+  msg_ = new Msg(this, [this] {
+    if (commands_ != nullptr) {
+      commands_->RequestStop();
+    } else {
+      state_.StopRequested = 1;
+    }
+  });
+  resize(TwipsSize(9255, 6735));
+}
+
+MainForm::~MainForm() = default;
+
+void MainForm::BuildControls() {
+  auto* central = new QWidget(this);
+  central->setObjectName("Central");
+  setCentralWidget(central);
+  frame1_ = new QGroupBox(central);
+  frame1_->setObjectName("Frame1");
+  frame1_->setFlat(true);
+  frame2_ = new QGroupBox("Sharp Organizer:", frame1_);
+  frame2_->setObjectName("Frame2");
+  list_view1_ = MakeList("ListView1", "Sharp Organizer:", frame2_);
+  frame3_ = new QGroupBox("Computer:", frame1_);
+  frame3_->setObjectName("Frame3");
+  drive1_ = new QComboBox(frame3_);
+  drive1_->setObjectName("Drive1");
+  drive1_->setAccessibleName("Drive");
+  list_view2_ = MakeList("ListView2", "Computer:", frame3_);
+
+  auto make_button = [this](const char* name, const char* caption) {
+    auto* button = new QPushButton(caption, frame1_);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    return button;
+  };
+  create_dir_ = make_button("CreateDir", "Create Dir");
+  delete_ = make_button("Delete", "Delete");
+  copy1_ = make_button("Copy1", "Copy >>>");
+  copy2_ = make_button("Copy2", "<<< Copy");
+  synchronize_ = make_button("Synchronize", "Synchronize");
+  ApplyLayout();  // design geometry until the first resize
+
+  // The drive selector offers the computer's drives, the current one selected.
+  for (const std::string& drive : files_.Drives()) {
+    drive1_->addItem(DisplayText(drive), ToBytes(drive));
+  }
+  const int current = files_.CurrentDrive();
+  if (current >= 0 && current < drive1_->count()) drive1_->setCurrentIndex(current);
+
+  connect(synchronize_, &QPushButton::clicked, this,
+          [this] { Start(&WindowCommands::Synchronize_Click); });
+  connect(copy1_, &QPushButton::clicked, this, [this] { Start(&WindowCommands::Copy1_Click); });
+  connect(copy2_, &QPushButton::clicked, this, [this] { Start(&WindowCommands::Copy2_Click); });
+  connect(delete_, &QPushButton::clicked, this, [this] { Start(&WindowCommands::Delete_Click); });
+  connect(create_dir_, &QPushButton::clicked, this,
+          [this] { Start(&WindowCommands::CreateDir_Click); });
+  connect(list_view1_, &QTreeWidget::itemDoubleClicked, this,
+          [this] { Start(&WindowCommands::ListView1_DblClick); });
+  connect(list_view2_, &QTreeWidget::itemDoubleClicked, this,
+          [this] { Start(&WindowCommands::ListView2_DblClick); });
+  connect(drive1_, &QComboBox::currentIndexChanged, this,
+          [this] { Start(&WindowCommands::Drive1_Change); });
+}
+
+void MainForm::BuildMenus() {
+  auto add = [this](QMenu* menu, const char* name, const char* caption, auto slot) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(name);
+    connect(action, &QAction::triggered, this, slot);
+    return action;
+  };
+  QMenu* file = menuBar()->addMenu("&File");
+  file->setObjectName("File");
+  add(file, "File_Exit", "E&xit", [this] { ExitProgram(); });
+
+  QMenu* options = menuBar()->addMenu("&Options");
+  options->setObjectName("Options");
+  add(options, "Options_Main", "&Main Options", [this] { Options_Main_Click(); });
+  add(options, "Options_Window", "&Window Options", [this] { Options_Window_Click(); });
+  options->addSeparator()->setObjectName("dummy");
+  add(options, "CheckUp", "&Check Update through Internet",
+      [this] { OpenHelpDocument(kVersionDocument); });
+
+  QMenu* help = menuBar()->addMenu("&Help");
+  help->setObjectName("Help");
+  add(help, "Help_About", "&About Program", [this] { Help_About_Click(); });
+  help->addSeparator()->setObjectName("dummy2");
+  add(help, "license", "&License", [this] { OpenHelpDocument(kLicenseDocument); });
+  add(help, "readme", "&Read Me", [this] { OpenHelpDocument(kReadmeDocument); });
+  add(help, "limit", "L&imitations", [this] { OpenHelpDocument(kLimitationsDocument); });
+  add(help, "historyfile", "&History", [this] { OpenHelpDocument(kHistoryDocument); });
+  help->addSeparator()->setObjectName("dummy1");
+  // The project has no web site: its documentation is the bundled read-me.
+  add(help, "onlinedoc", "&Online Documentation", [this] { OpenHelpDocument(kReadmeDocument); });
+}
+
+void MainForm::Start(void (WindowCommands::*handler)()) {
+  if (commands_ == nullptr || commands_->Busy()) return;
+  (commands_->*handler)();
+}
+
+void MainForm::Form_Load(WindowCommands& commands) {
+  commands_ = &commands;
+  auto& config = state_.ConfigValues;
+  settings::ReadConfig(config, state_.StartDirectory);
+  settings::CheckConfig(config, settings::SettingsGroup::kAll, Screen());
+
+  if (config.ConfigValues[settings::ShowAboutAtStart] == "1") {
+    SetMainWindowEnabled(false);
+    About about;
+    ShowForAWhile(about, kAboutSeconds, services_.clock);
+    SetMainWindowEnabled(true);
+  }
+
+  const auto& v = config.ConfigValues;
+  const double left = settings::NumericValue(v[settings::WindowLeft]);
+  const double top = settings::NumericValue(v[settings::WindowTop]);
+  const double width = settings::NumericValue(v[settings::WindowWidth]);
+  const double height = settings::NumericValue(v[settings::WindowHeight]);
+  SetOuterGeometry(left, top, width, height);
+
+  const std::string drive = SelectedDriveText();
+  state_.ComputerDrive = drive.substr(0, 1);
+  state_.ComputerPath = "\\";
+
+  for (QTreeWidget* list : {list_view1_, list_view2_}) {
+    list->setColumnWidth(0, TwipsToPx(kNameColumnStart));
+    list->setColumnWidth(1, TwipsToPx(kSizeColumnWidth));
+  }
+  commands.ListComputerDirectory();
+  commands.SetUnsynchronized();
+  state_.ReloadMemoView = false;
+
+  show();
+  // Window decorations are known only once the window is shown; the stored
+  // size is the outer one.
+  if (frameGeometry().size() != geometry().size()) SetOuterGeometry(left, top, width, height);
+}
+
+void MainForm::ExitProgram() {
+  auto& v = state_.ConfigValues.ConfigValues;
+  if (v[settings::SaveGeometryOnExit] == "1") {
+    v[settings::WindowLeft] = settings::StoredNumber(std::llround(OuterLeft()));
+    v[settings::WindowTop] = settings::StoredNumber(std::llround(OuterTop()));
+    v[settings::WindowWidth] = settings::StoredNumber(std::llround(OuterWidth()));
+    v[settings::WindowHeight] = settings::StoredNumber(std::llround(OuterHeight()));
+  }
+  settings::CheckConfig(state_.ConfigValues, settings::SettingsGroup::kAll, Screen());
+  settings::WriteConfig(state_.ConfigValues, state_.StartDirectory);
+  hide();
+  if (services_.end_program) services_.end_program();
+}
+
+void MainForm::Options_Main_Click() {
+  OptionsMain dialog(this, {state_.ConfigValues, state_.StartDirectory, Screen()});
+  services_.run_dialog(dialog);
+}
+
+void MainForm::Options_Window_Click() {
+  OptionsWindow dialog(this, {state_.ConfigValues, state_.StartDirectory, Screen()});
+  services_.run_dialog(dialog);
+}
+
+void MainForm::Help_About_Click() {
+  About about(this);
+  services_.run_dialog(about);
+}
+
+void MainForm::OpenHelpDocument(const std::string& name) {
+  if (!services_.open_document) return;
+  services_.open_document(ResolveDocument(name, state_.StartDirectory, services_.document_dirs));
+}
+
+settings::ScreenSize MainForm::Screen() const {
+  return services_.screen ? services_.screen() : settings::ScreenSize{};
+}
+
+double MainForm::OuterLeft() const { return PxToTwips(frameGeometry().left()); }
+double MainForm::OuterTop() const { return PxToTwips(frameGeometry().top()); }
+double MainForm::OuterWidth() const { return PxToTwips(frameGeometry().width()); }
+double MainForm::OuterHeight() const { return PxToTwips(frameGeometry().height()); }
+
+void MainForm::SetOuterGeometry(double left, double top, double width, double height) {
+  const QSize decoration = frameGeometry().size() - geometry().size();
+  move(TwipsToPx(left), TwipsToPx(top));
+  resize(TwipsToPx(width) - decoration.width(), TwipsToPx(height) - decoration.height());
+}
+
+void MainForm::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  Form_Resize();
+}
+
+void MainForm::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  Form_Resize();
+}
+
+void MainForm::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange) Form_Resize();
+}
+
+void MainForm::Form_Resize() {
+  if (!isVisible() || isMinimized() || in_resize_) return;
+  in_resize_ = true;
+  const double w = std::round(OuterWidth());
+  const double h = std::round(OuterHeight());
+  layout_ = ResizeLayout(w, h, SnapTwips);
+  if (layout_.window_width != w || layout_.window_height != h) {
+    SetOuterGeometry(OuterLeft(), OuterTop(), layout_.window_width, layout_.window_height);
+  }
+  ApplyLayout();
+  in_resize_ = false;
+}
+
+void MainForm::ApplyLayout() {
+  Place(*frame1_, layout_.frame1);
+  Place(*frame2_, layout_.frame2);
+  Place(*frame3_, layout_.frame3);
+  Place(*list_view1_, layout_.list1);
+  Place(*list_view2_, layout_.list2);
+  Place(*drive1_, layout_.drive1);
+  Place(*create_dir_, layout_.create_dir);
+  Place(*delete_, layout_.del);
+  Place(*copy1_, layout_.copy1);
+  Place(*copy2_, layout_.copy2);
+  Place(*synchronize_, layout_.synchronize);
+  if (layout_.window_width > 0) {
+    list_view1_->setColumnWidth(0, TwipsToPx(layout_.name_column1));
+    list_view2_->setColumnWidth(0, TwipsToPx(layout_.name_column2));
+  }
+}
+
+void MainForm::closeEvent(QCloseEvent* event) {
+  if (commands_ != nullptr && commands_->Busy()) {
+    // The close box never ends the program in the middle of an exchange: it
+    // asks the running command to stop, as "Cancel" does.
+    event->ignore();
+    if (status_loaded_) {
+      msg_->Command1_Click();
+    } else {
+      commands_->RequestStop();
+    }
+    return;
+  }
+  event->accept();
+  ExitProgram();
+}
+
+void MainForm::StatusShow(const std::string& text) {
+  if (!status_loaded_) {
+    SetMainWindowEnabled(false);
+    state_.StopRequested = 0;
+    msg_->Load();
+    CentreOn(*msg_, *this);
+    status_loaded_ = true;
+  }
+  msg_->SetText(DisplayText(text));
+  msg_->show();
+  msg_->raise();
+  // Map the window so that the repaint below reaches the screen; the user's
+  // input waits for the command's own event pumping.
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  msg_->repaint();
+}
+
+void MainForm::StatusUnload() {
+  if (!status_loaded_) return;
+  msg_->hide();
+  status_loaded_ = false;
+}
+
+void MainForm::SetMainWindowEnabled(bool enabled) {
+  // The window's contents and menus, not the window itself: its child
+  // dialogs (the status window among them) must stay usable.
+  main_enabled_ = enabled;
+  centralWidget()->setEnabled(enabled);
+  menuBar()->setEnabled(enabled);
+}
+
+void MainForm::PumpEvents() { QCoreApplication::processEvents(); }
+
+void MainForm::ShowMessage(const std::string& text) {
+  QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), DisplayText(text),
+                  QMessageBox::Ok, this);
+  services_.run_dialog(box);
+}
+
+bool MainForm::AskQuestion(const std::string& text) {
+  QMessageBox box(QMessageBox::Question, "Question", DisplayText(text),
+                  QMessageBox::Yes | QMessageBox::No, this);
+  box.setDefaultButton(QMessageBox::Yes);
+  return services_.run_dialog(box) == QMessageBox::Yes;
+}
+
+commands::NewDirectoryAnswer MainForm::AskNewDirectoryName() {
+  SetMainWindowEnabled(false);
+  InputNewDir dialog(this);
+  CentreOn(dialog, *this);
+  services_.run_dialog(dialog);
+  return dialog.Answer();
+}
+
+void MainForm::SetOrganizerRows(const std::vector<PaneRow>& rows) { FillList(*list_view1_, rows); }
+int MainForm::OrganizerRowCount() const { return list_view1_->topLevelItemCount(); }
+std::string MainForm::OrganizerRowText(int row) const { return RowText(*list_view1_, row); }
+bool MainForm::OrganizerRowSelected(int row) const { return RowSelected(*list_view1_, row); }
+void MainForm::SetOrganizerRowSelected(int row, bool selected) {
+  SelectRow(*list_view1_, row, selected);
+}
+int MainForm::OrganizerCurrentRow() const { return CurrentRow(*list_view1_); }
+void MainForm::SetOrganizerPaneEnabled(bool enabled) { list_view1_->setEnabled(enabled); }
+
+QPushButton* MainForm::Button(OrganizerButton button) const {
+  switch (button) {
+    case OrganizerButton::kCopy1:
+      return copy1_;
+    case OrganizerButton::kCopy2:
+      return copy2_;
+    case OrganizerButton::kCreateDir:
+      return create_dir_;
+    case OrganizerButton::kDelete:
+      return delete_;
+  }
+  return nullptr;
+}
+
+void MainForm::SetOrganizerButtonEnabled(OrganizerButton button, bool enabled) {
+  if (QPushButton* b = Button(button)) b->setEnabled(enabled);
+}
+
+void MainForm::SetComputerRows(const std::vector<PaneRow>& rows) { FillList(*list_view2_, rows); }
+int MainForm::ComputerRowCount() const { return list_view2_->topLevelItemCount(); }
+std::string MainForm::ComputerRowText(int row) const { return RowText(*list_view2_, row); }
+bool MainForm::ComputerRowSelected(int row) const { return RowSelected(*list_view2_, row); }
+void MainForm::SetComputerRowSelected(int row, bool selected) {
+  SelectRow(*list_view2_, row, selected);
+}
+int MainForm::ComputerCurrentRow() const { return CurrentRow(*list_view2_); }
+
+std::string MainForm::SelectedDriveText() const {
+  return drive1_->currentIndex() < 0 ? std::string()
+                                     : FromBytes(drive1_->currentData().toByteArray());
+}
+
+}  // namespace tavo::ui
