@@ -31,20 +31,6 @@ class OptionsTest : public ::testing::Test {
   QWidget owner_;
 };
 
-TEST_F(OptionsTest, WindowOptionsShowTheTwoChecks) {
-  Value(settings::SaveGeometryOnExit) = "1";
-  Value(settings::ShowAboutAtStart) = " 1";  // not exactly "1"
-  OptionsWindow dialog(&owner_, Context());
-  EXPECT_EQ(dialog.windowTitle(), "Window Options");
-  EXPECT_EQ(dialog.size(), TwipsSize(4935, 1815));
-  EXPECT_TRUE(dialog.Check1()->isChecked());
-  EXPECT_FALSE(dialog.Check2()->isChecked());
-  EXPECT_EQ(dialog.Check2()->text(), "S&how \"About Program\" during loading");
-  // Centred on its owner.
-  EXPECT_EQ(dialog.x(), owner_.frameGeometry().left() + (600 - dialog.width()) / 2);
-  EXPECT_EQ(dialog.y(), owner_.frameGeometry().top() + (400 - dialog.height()) / 2);
-}
-
 TEST_F(OptionsTest, WindowDefaultThenCancelRestoresOnlyTheGeometry) {
   Value(settings::WindowLeft) = " 300";
   Value(settings::WindowTop) = " 450";
@@ -71,12 +57,15 @@ TEST_F(OptionsTest, WindowDefaultThenCancelRestoresOnlyTheGeometry) {
 
 TEST_F(OptionsTest, WindowOkStoresTheChecksAndWrites) {
   Value(settings::WindowWidth) = "100";
+  Value(settings::ShowAboutAtStart) = " 1";  // not exactly "1": shown unticked
   OptionsWindow dialog(&owner_, Context());
+  EXPECT_TRUE(dialog.Check1()->isChecked());
+  EXPECT_FALSE(dialog.Check2()->isChecked());
   dialog.Check1()->setChecked(false);
   QTest::mouseClick(dialog.Command2(), Qt::LeftButton);
   EXPECT_EQ(dialog.result(), QDialog::Accepted);
   EXPECT_EQ(testing::ReadFile(CfgPath()),
-            "0\r\n0\r\n0\r\n1\r\n6400\r\n7425\r\n\r\n\r\n\r\n\r\n2\r\n2\r\n");
+            "0\r\n0\r\n0\r\n0\r\n6400\r\n7425\r\n\r\n\r\n\r\n\r\n2\r\n2\r\n");
 }
 
 TEST_F(OptionsTest, MainOptionsSelectTheStoredPortAndSpeed) {
@@ -103,14 +92,6 @@ TEST_F(OptionsTest, MainOkWritesThePortLinesWithLeadingBlanks) {
   EXPECT_EQ(dialog.result(), QDialog::Accepted);
   EXPECT_EQ(testing::ReadFile(CfgPath()),
             "0\r\n0\r\n1\r\n1\r\n9375\r\n7425\r\n\r\n\r\n\r\n\r\n 3\r\n 4\r\n");
-}
-
-TEST_F(OptionsTest, MainCancelChangesNothing) {
-  OptionsMain dialog(&owner_, Context());
-  dialog.Combo1()->setCurrentIndex(0);
-  QTest::mouseClick(dialog.Command3(), Qt::LeftButton);
-  EXPECT_EQ(Value(settings::PortNumber), "2");
-  EXPECT_EQ(testing::ReadFile(CfgPath()), "<missing>");
 }
 
 }  // namespace

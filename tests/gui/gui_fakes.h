@@ -31,12 +31,10 @@ class FakeComputerFiles : public commands::ComputerFiles {
   bool IsStorableName(const std::string&) override { return true; }
 };
 
-// Records what the window starts. SetUnsynchronized puts the view into that
-// state the way the commands layer does, so start-up can be checked on screen.
+// Records what the window starts.
 class RecordingCommands : public WindowCommands {
  public:
-  explicit RecordingCommands(commands::ClientView& view, commands::ClientState& state)
-      : view_(view), state_(state) {}
+  explicit RecordingCommands(commands::ClientState& state) : state_(state) {}
   void Synchronize_Click() override { calls.push_back("Synchronize_Click"); }
   void ListView1_DblClick() override { calls.push_back("ListView1_DblClick"); }
   void Copy1_Click() override { calls.push_back("Copy1_Click"); }
@@ -46,15 +44,7 @@ class RecordingCommands : public WindowCommands {
   void ListComputerDirectory() override { calls.push_back("ListComputerDirectory"); }
   void Drive1_Change() override { calls.push_back("Drive1_Change"); }
   void ListView2_DblClick() override { calls.push_back("ListView2_DblClick"); }
-  void SetUnsynchronized() override {
-    calls.push_back("SetUnsynchronized");
-    view_.SetOrganizerRows({{"unsynchronized ...", ""}});
-    view_.SetOrganizerPaneEnabled(false);
-    for (auto b : {commands::OrganizerButton::kCopy1, commands::OrganizerButton::kCopy2,
-                   commands::OrganizerButton::kCreateDir, commands::OrganizerButton::kDelete}) {
-      view_.SetOrganizerButtonEnabled(b, false);
-    }
-  }
+  void SetUnsynchronized() override { calls.push_back("SetUnsynchronized"); }
   void RequestStop() override {
     calls.push_back("RequestStop");
     state_.StopRequested = 1;
@@ -65,7 +55,6 @@ class RecordingCommands : public WindowCommands {
   bool busy = false;
 
  private:
-  commands::ClientView& view_;
   commands::ClientState& state_;
 };
 

