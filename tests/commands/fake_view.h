@@ -1,0 +1,97 @@
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "commands/client_view.h"
+
+namespace tavo::testing {
+
+// A window that answers questions from a script and records what it was told.
+class FakeView : public commands::ClientView {
+ public:
+  struct Pane {
+    std::vector<commands::PaneRow> rows;
+    std::vector<bool> selected;
+    int current = -1;
+    void Set(const std::vector<commands::PaneRow>& new_rows) {
+      rows = new_rows;
+      selected.assign(rows.size(), false);
+      current = -1;
+    }
+    int Find(const std::string& text) const {
+      for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i].text == text) return static_cast<int>(i);
+      }
+      return -1;
+    }
+  };
+
+  std::deque<bool> answers;  // for AskQuestion; an empty script answers Yes
+  std::deque<commands::NewDirectoryAnswer> new_directories;
+  std::vector<std::string> messages, questions, statuses;
+  std::function<void(const std::string&)> on_status;
+  Pane organizer, computer;
+  std::string drive = "c: [system]";
+  bool status_loaded = false, main_enabled = true, pane_enabled = false;
+  std::map<commands::OrganizerButton, bool> buttons;
+
+  void StatusShow(const std::string& text) override {
+    status_loaded = true;
+    main_enabled = false;
+    statuses.push_back(text);
+    if (on_status) on_status(text);
+  }
+  bool StatusLoaded() const override { return status_loaded; }
+  void StatusUnload() override { status_loaded = false; }
+  void SetMainWindowEnabled(bool enabled) override { main_enabled = enabled; }
+  void PumpEvents() override {}
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  bool AskQuestion(const std::string& text) override {
+    questions.push_back(text);
+    if (answers.empty()) return true;
+    const bool yes = answers.front();
+    answers.pop_front();
+    return yes;
+  }
+  commands::NewDirectoryAnswer AskNewDirectoryName() override {
+    commands::NewDirectoryAnswer answer = new_directories.front();
+    new_directories.pop_front();
+    return answer;
+  }
+  void SetOrganizerRows(const std::vector<commands::PaneRow>& rows) override {
+    organizer.Set(rows);
+  }
+  int OrganizerRowCount() const override { return static_cast<int>(organizer.rows.size()); }
+  std::string OrganizerRowText(int row) const override { return organizer.rows.at(row).text; }
+  bool OrganizerRowSelected(int row) const override { return organizer.selected.at(row); }
+  void SetOrganizerRowSelected(int row, bool on) override { organizer.selected.at(row) = on; }
+  int OrganizerCurrentRow() const override { return organizer.current; }
+  void SetOrganizerPaneEnabled(bool enabled) override { pane_enabled = enabled; }
+  void SetOrganizerButtonEnabled(commands::OrganizerButton button, bool enabled) override {
+    buttons[button] = enabled;
+  }
+  void SetComputerRows(const std::vector<commands::PaneRow>& rows) override { computer.Set(rows); }
+  int ComputerRowCount() const override { return static_cast<int>(computer.rows.size()); }
+  std::string ComputerRowText(int row) const override { return computer.rows.at(row).text; }
+  bool ComputerRowSelected(int row) const override { return computer.selected.at(row); }
+  void SetComputerRowSelected(int row, bool on) override { computer.selected.at(row) = on; }
+  int ComputerCurrentRow() const override { return computer.current; }
+  std::string SelectedDriveText() const override { return drive; }
+
+  // Selects the rows with these texts (all must exist) and focuses the last.
+  bool Select(Pane& pane, const std::vector<std::string>& texts) {
+    for (const std::string& text : texts) {
+      const int row = pane.Find(text);
+      if (row < 0) return false;
+      pane.selected[row] = true;
+      pane.current = row;
+    }
+    return true;
+  }
+};
+
+}  // namespace tavo::testing
