@@ -70,7 +70,7 @@ QImage IconImage() {
   return image;
 }
 
-QIcon WindowIcon() { return QIcon(QPixmap::fromImage(IconImage())); }
+QIcon WindowIcon() { return {QPixmap::fromImage(IconImage())}; }
 
 QImage AboutPicture() {
   QImage image(kAboutPictureWidth, kAboutPictureHeight, QImage::Format_RGB888);

@@ -21,11 +21,11 @@ QString DisplayText(const std::string& bytes) {
 }
 
 QByteArray ToBytes(const std::string& bytes) {
-  return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+  return {bytes.data(), static_cast<qsizetype>(bytes.size())};
 }
 
 std::string FromBytes(const QByteArray& bytes) {
-  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+  return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
 }
 
 }  // namespace tavo::ui

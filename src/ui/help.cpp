@@ -20,7 +20,7 @@ std::string WithSeparator(const QString& dir) {
 
 std::string ResolveDocument(const std::string& name, const std::string& start_directory,
                             const std::vector<std::string>& installed_dirs) {
-  const std::string local = start_directory + name;
+  std::string local = start_directory + name;
   if (IsFile(local)) return local;
   for (const std::string& dir : installed_dirs) {
     if (IsFile(dir + name)) return dir + name;
