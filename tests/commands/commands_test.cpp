@@ -403,9 +403,9 @@ TEST(Commands, UnsafeOrganizerNamesAreNeverWritten) {
 TEST(Commands, UnreadableComputerFilesAreSkippedInAWalk) {
   Rig rig;
   rig.files.directories.insert("c:\\t\\");
-  rig.files.files = {{"c:\\t\\a", AllBytes(5000)}, {"c:\\t\\b", "bee"}, {"c:\\t\\c", "sea"}};
-  rig.files.read_fails_after["c:\\t\\a"] = 2500;
-  rig.files.unopenable.insert("c:\\t\\b");
+  rig.files.files = {{"c:\\t\\c", "sea"}, {"c:\\t\\y", "bee"}, {"c:\\t\\z", AllBytes(5000)}};
+  rig.files.unopenable.insert("c:\\t\\y");
+  rig.files.read_fails_after["c:\\t\\z"] = 2500;
   rig.Sync();
   rig.ToOrganizer({"<t>"});
   EXPECT_EQ(rig.state.CurrentIndexName, "fs0");
