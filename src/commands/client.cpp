@@ -271,8 +271,12 @@ void Client::CreateDir_Click() {
     CloseComputerFiles();
     const NewDirectoryAnswer answer = view_.AskNewDirectoryName();
     ShowStatus("Creating directory ...");
-    if (answer.NewDirectoryResult == 1 &&
-        StorableOrganizerName(answer.NewDirectoryName, answer.NewDirectoryName, true)) {
+    const bool storable = StorableName(answer.NewDirectoryName, true);
+    if (answer.NewDirectoryResult == 1 && !storable) {
+      view_.ShowMessage("Warning: Can't create directory " + answer.NewDirectoryName +
+                        " since its name can't be stored on the organizer!");
+    }
+    if (answer.NewDirectoryResult == 1 && storable) {
       if (OpenOrganizerPort() < 0) {
         EndStatus();
         return;

@@ -16,6 +16,8 @@ std::string Trim(const std::string& text);
 bool StartsWith(const std::string& text, const std::string& prefix);
 // "File " + name + " exists! Overwrite?"
 std::string OverwriteQuestion(const std::string& name);
+// Whether a name survives a command line (and, in_index, an index entry).
+bool StorableName(const std::string& name, bool in_index);
 // Integer part of 100 * done / total.
 int Percent(long long done, long long total);
 

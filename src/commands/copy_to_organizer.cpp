@@ -27,12 +27,16 @@ std::string PieceTitle(const std::string& name, std::int64_t size, int piece) {
 
 }  // namespace
 
-bool Client::StorableOrganizerName(const std::string& name, const std::string& rel, bool in_index) {
+bool StorableName(const std::string& name, bool in_index) {
   // A line end or character 0 would break the command line or the index
   // entry; in an index, character 255 reads back as a blank.
   std::string bad("\n\r\0", 3);
   if (in_index) bad += '\xff';
-  if (name.find_first_of(bad) == std::string::npos) return true;
+  return name.find_first_of(bad) == std::string::npos;
+}
+
+bool Client::StorableOrganizerName(const std::string& name, const std::string& rel, bool in_index) {
+  if (StorableName(name, in_index)) return true;
   view_.ShowMessage("Warning: Can't copy " + rel +
                     " since its name can't be stored on the organizer!");
   return false;
