@@ -450,6 +450,12 @@ TEST(Commands, SynchronizeAndLinkState) {
   rig.EnterMemoView();
   EXPECT_EQ(rig.view.organizer.rows.size(), 2u);  // "<..>" and plain
   EXPECT_FALSE(rig.view.buttons[OrganizerButton::kCreateDir]);
+  rig.view.organizer.selected[0] = true;  // the memo view's "<..>" too: still a refresh
+  rig.Delete({"plain"});
+  EXPECT_EQ(rig.organizer.memos.count("plain"), 0u);
+  EXPECT_EQ(rig.state.MemoViewActive, 1);
+  EXPECT_EQ(rig.view.organizer.rows.size(), 1u);
+  rig.ExpectSettled();
 }
 
 TEST(Commands, ComputerPaneListsAndWalks) {
