@@ -151,7 +151,9 @@ TEST(Commands, MemoViewCopiesPiecesAndBack) {
   EXPECT_EQ(rig.organizer.memos.count("fs0_1"), 0u);
   ASSERT_EQ(rig.state.MemoViewActive, 1);
   rig.files.files.clear();
-  rig.ToComputer({"small.txt", "notes.txt1"});
+  ASSERT_TRUE(rig.view.Select(rig.view.organizer, {"small.txt", "notes.txt1"}));
+  rig.view.organizer.current = 0;  // the focus on "<..>" still copies the memos
+  rig.client.Copy1_Click();
   EXPECT_EQ(rig.files.files["c:\\small.txt"], AllBytes(1955));
   EXPECT_EQ(rig.files.files["c:\\notes.txt1"], AllBytes(5000).substr(1956, 1956));
   rig.ExpectSettled();
