@@ -207,8 +207,7 @@ TEST(Commands, DirectoryDeletionOrder) {
                                              "del fs0_0_2_0", "del fs0_0"};
   EXPECT_EQ(rig.Sent("del "), expected);
   EXPECT_EQ(std::count(rig.organizer.commands.begin(), rig.organizer.commands.end(), "put fs0_0"),
-            4);  // before descending into B and c, and after deleting each  // before descending
-                 // into B and into c
+            4);  // before entering B and c, and after removing each
   EXPECT_EQ(rig.organizer.memos.size(), 1u);
   EXPECT_EQ(rig.view.organizer.rows.size(), 1u);
 }
