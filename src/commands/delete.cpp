@@ -71,7 +71,8 @@ void Client::DeleteInDirectory() {
       } else {
         DeleteOrganizerFile(text);
       }
-      view_.SetOrganizerRowSelected(row, false);
+      // A failure has replaced the rows with the unsynchronized one.
+      if (link_.IsOpen()) view_.SetOrganizerRowSelected(row, false);
     });
     Step([&] { WriteIndex(); });
     // After a Cancel the table may be another directory's, where a row of

@@ -72,6 +72,7 @@ struct Rig {
     EXPECT_TRUE(view.main_enabled);
     EXPECT_FALSE(link.IsOpen());
     EXPECT_EQ(files.open_outputs, 0);
+    EXPECT_EQ(view.bad_rows, 0);
   }
   std::vector<std::string> Sent(const std::string& word) const {
     std::vector<std::string> lines;
@@ -239,6 +240,7 @@ TEST(Commands, DeleteTimeOutIsAFailureNotAMissingPart) {
   rig.Delete({"f"});
   EXPECT_EQ(rig.organizer.memos["fs0"], IndexOf({File("f", 1, 5, 0)}));
   EXPECT_EQ(rig.Sent("del ").size(), 1u);
+  rig.ExpectSettled();
 }
 
 TEST(Commands, CancelLeavesOldFilesOnBothSides) {

@@ -37,6 +37,8 @@ class FakeView : public commands::ClientView {
   Pane organizer, computer;
   std::string drive = "c: [system]";
   bool status_loaded = false, main_enabled = true, pane_enabled = false;
+  // Rows asked for that the pane does not have (a real list would misbehave).
+  mutable int bad_rows = 0;
   std::map<commands::OrganizerButton, bool> buttons;
 
   void StatusShow(const std::string& text) override {
@@ -66,9 +68,15 @@ class FakeView : public commands::ClientView {
     organizer.Set(rows);
   }
   int OrganizerRowCount() const override { return static_cast<int>(organizer.rows.size()); }
-  std::string OrganizerRowText(int row) const override { return organizer.rows.at(row).text; }
-  bool OrganizerRowSelected(int row) const override { return organizer.selected.at(row); }
-  void SetOrganizerRowSelected(int row, bool on) override { organizer.selected.at(row) = on; }
+  std::string OrganizerRowText(int row) const override {
+    return Valid(organizer, row) ? organizer.rows[row].text : std::string();
+  }
+  bool OrganizerRowSelected(int row) const override {
+    return Valid(organizer, row) && organizer.selected[row];
+  }
+  void SetOrganizerRowSelected(int row, bool on) override {
+    if (Valid(organizer, row)) organizer.selected[row] = on;
+  }
   int OrganizerCurrentRow() const override { return organizer.current; }
   void SetOrganizerPaneEnabled(bool enabled) override { pane_enabled = enabled; }
   void SetOrganizerButtonEnabled(commands::OrganizerButton button, bool enabled) override {
@@ -76,11 +84,23 @@ class FakeView : public commands::ClientView {
   }
   void SetComputerRows(const std::vector<commands::PaneRow>& rows) override { computer.Set(rows); }
   int ComputerRowCount() const override { return static_cast<int>(computer.rows.size()); }
-  std::string ComputerRowText(int row) const override { return computer.rows.at(row).text; }
-  bool ComputerRowSelected(int row) const override { return computer.selected.at(row); }
-  void SetComputerRowSelected(int row, bool on) override { computer.selected.at(row) = on; }
+  std::string ComputerRowText(int row) const override {
+    return Valid(computer, row) ? computer.rows[row].text : std::string();
+  }
+  bool ComputerRowSelected(int row) const override {
+    return Valid(computer, row) && computer.selected[row];
+  }
+  void SetComputerRowSelected(int row, bool on) override {
+    if (Valid(computer, row)) computer.selected[row] = on;
+  }
   int ComputerCurrentRow() const override { return computer.current; }
   std::string SelectedDriveText() const override { return drive; }
+
+  bool Valid(const Pane& pane, int row) const {
+    if (row >= 0 && row < static_cast<int>(pane.rows.size())) return true;
+    ++bad_rows;
+    return false;
+  }
 
   // Selects the rows with these texts (all must exist) and focuses the last.
   bool Select(Pane& pane, const std::vector<std::string>& texts) {
