@@ -121,8 +121,11 @@ TEST(Config, FileRoundTripAndSilentFailures) {
 
   config.ConfigValues[WindowWidth] = " 12000";
   WriteConfig(config, prefix);
-  std::ifstream in(prefix + kConfigFileName, std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string bytes;
+  {
+    std::ifstream in(prefix + kConfigFileName, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }  // closed before the directory goes: Windows refuses to remove open files
   EXPECT_EQ(bytes, Lines({"0", "0", "1", "1", " 12000", "7425", "", "", "", "", "2", "2"}));
   Config again;
   ReadConfig(again, prefix);

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Cross-builds the Qt-free layers and their unit tests for Windows with
+# MinGW-w64 (GoogleTest built from source for the target) and runs the tests
+# under Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./scripts/deps.sh cmake ninja-build g++-mingw-w64-x86-64-posix wine64 googletest
+build=build-windows
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAVO_CORE_ONLY=ON -DTAVO_WERROR=ON \
+  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DTAVO_GTEST_SOURCE=/usr/src/googletest
+cmake --build "$build" -j "$(nproc)"
+export WINEDEBUG=-all WINEPREFIX="$PWD/$build/wineprefix"
+wine=$(command -v wine || command -v wine64 || echo /usr/lib/wine/wine64)
+passed=0
+failed=0
+for exe in $(find "$build/tests" -name 'tavo_*_tests.exe' | sort); do
+  log=$("$wine" "$exe" --gtest_brief=1 2>&1) || { echo "$log"; failed=$((failed + 1)); }
+  n=$(printf '%s\n' "$log" | sed -n 's/.*PASSED.* \([0-9]\+\) test.*/\1/p' | tail -n 1)
+  echo "$(basename "$exe"): ${n:-0} passed"
+  passed=$((passed + ${n:-0}))
+done
+echo "windows: $passed tests passed under Wine, $failed executables failed"
+[ "$failed" -eq 0 ]
