@@ -433,6 +433,25 @@ TEST(Commands, Refusals) {
   root.ExpectSettled();
 }
 
+// An index name over 20 characters is never entered, by any command.
+TEST(Commands, TooDeepDirectoriesAreRefused) {
+  Rig rig;
+  rig.organizer.memos = {{"fs0", IndexOf({Dir("d", 10), File("f", 0, 1, 0)})}, {"fs0_0_0", "f"}};
+  rig.Sync();
+  rig.state.CurrentIndexName = "fs0_1_2_3_4_5_6_7_8";  // the table stays the root's
+  const std::size_t sent = rig.organizer.commands.size();
+  rig.ToComputer({"<d>", "f"});
+  EXPECT_EQ(rig.view.messages, std::vector<std::string>{memofs::kTooDeepMessage});
+  EXPECT_TRUE(rig.files.files.empty());  // the stop also spares the rows after it
+  EXPECT_EQ(rig.organizer.commands.size(), sent);
+  rig.view.Select(rig.view.organizer, {"<d>"});
+  rig.client.ListView1_DblClick();
+  EXPECT_EQ(rig.view.messages.size(), 2u);
+  EXPECT_FALSE(rig.client.Synchronized());
+  EXPECT_EQ(rig.state.CurrentIndexName, "fs0_1_2_3_4_5_6_7_8");
+  rig.ExpectSettled();
+}
+
 TEST(Commands, UnsafeOrganizerNamesAreNeverWritten) {
   Rig rig;
   rig.organizer.memos = {
