@@ -269,6 +269,9 @@ TEST(Commands, CancelLeavesOldFilesOnBothSides) {
   };
   rig.ToComputer({"a"});
   EXPECT_EQ(rig.files.files["c:\\a"], "old");
+  rig.files.files.erase("c:\\a");
+  rig.ToComputer({"a"});
+  EXPECT_EQ(rig.files.files.count("c:\\a"), 0u);  // no part-written file either
   rig.ExpectSettled();
 }
 
