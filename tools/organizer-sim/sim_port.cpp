@@ -1,0 +1,119 @@
+#include <algorithm>
+#include <limits>
+
+#include "organizer-sim/organizer.h"
+
+namespace tavo::sim {
+namespace {
+
+constexpr std::int64_t kNanosPerMs = 1'000'000;
+constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
+
+}  // namespace
+
+SimPort::SimPort(Organizer& organizer, ManualClock& clock, int baud)
+    : organizer_(organizer),
+      clock_(clock),
+      char_nanos_(baud > 0 ? 10'000'000'000 / baud : 0),
+      last_input_(clock.NowNanos()) {}
+
+bool SimPort::Open(const link::PortSettings& settings) {
+  ++opens_;
+  settings_ = settings;
+  open_ = !open_fails_;
+  return open_;
+}
+
+void SimPort::Advance() {
+  const std::int64_t now = clock_.NowNanos();
+  while (!to_organizer_.empty() && to_organizer_.front().at <= now) {
+    const Timed next = to_organizer_.front();
+    to_organizer_.pop_front();
+    if (organizer_.MidExchange() &&
+        next.at - last_input_ > static_cast<std::int64_t>(kStaleExchangeSeconds * 1e9)) {
+      organizer_.AbandonExchange();
+    }
+    last_input_ = next.at;
+    organizer_.Feed(std::string_view(&next.byte, 1));
+    const std::string reply = organizer_.TakeOutput();
+    // Replies start going out once the byte that caused them has arrived.
+    std::int64_t at = to_client_.empty() ? next.at : std::max(next.at, to_client_.back().at);
+    for (char c : reply) {
+      at += char_nanos_;
+      to_client_.push_back({at, c});
+    }
+  }
+}
+
+std::size_t SimPort::BytesWaiting() {
+  Advance();
+  const std::int64_t now = clock_.NowNanos();
+  std::size_t n = 0;
+  while (n < to_client_.size() && to_client_[n].at <= now) ++n;
+  return n;
+}
+
+std::string SimPort::Read(std::size_t max_bytes) {
+  const std::size_t n = std::min(max_bytes, BytesWaiting());
+  std::string out;
+  out.reserve(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    out += to_client_.front().byte;
+    to_client_.pop_front();
+  }
+  return out;
+}
+
+void SimPort::Write(const std::string& bytes) {
+  if (!open_) return;
+  std::int64_t at = clock_.NowNanos();
+  if (!to_organizer_.empty()) at = std::max(at, to_organizer_.back().at);
+  for (char c : bytes) {
+    at += char_nanos_;
+    to_organizer_.push_back({at, c});
+  }
+  Advance();
+}
+
+std::size_t SimPort::BytesToSend() {
+  Advance();
+  return to_organizer_.size();
+}
+
+std::int64_t SimPort::NextEvent() const {
+  std::int64_t next = kNever;
+  if (!to_organizer_.empty()) next = to_organizer_.front().at;
+  const std::int64_t now = clock_.NowNanos();
+  for (const Timed& t : to_client_) {
+    if (t.at > now) {
+      next = std::min(next, t.at);
+      break;
+    }
+  }
+  return next;
+}
+
+bool SimPort::WaitForInput(int timeout_ms) {
+  if (BytesWaiting() > 0) return true;
+  const std::int64_t deadline =
+      clock_.NowNanos() + static_cast<std::int64_t>(std::max(0, timeout_ms)) * kNanosPerMs;
+  for (std::int64_t next = NextEvent(); next <= deadline; next = NextEvent()) {
+    clock_.AdvanceTo(next);
+    if (BytesWaiting() > 0) return true;
+  }
+  clock_.AdvanceTo(deadline);
+  return BytesWaiting() > 0;
+}
+
+bool SimPort::WaitForOutput(int timeout_ms) {
+  Advance();
+  if (to_organizer_.empty()) return true;
+  const std::int64_t deadline =
+      clock_.NowNanos() + static_cast<std::int64_t>(std::max(0, timeout_ms)) * kNanosPerMs;
+  clock_.AdvanceTo(std::min(deadline, to_organizer_.front().at));
+  const std::size_t before = to_organizer_.size();
+  Advance();
+  return to_organizer_.size() < before;
+}
+
+}  // namespace tavo::sim
