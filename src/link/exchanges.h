@@ -32,9 +32,9 @@ struct GetResult {
 GetResult GetExchange(SerialLink& link, const std::string& name);
 
 struct GetxResult {
-  bool ok = false;     // "found" and, for n > 0, both "ok"s arrived
+  bool ok = false;  // "found" and, for n > 0, both "ok"s arrived
   Word found = Word::kTimedOut;
-  std::string block;   // n bytes when ok
+  std::string block;  // n bytes when ok
 };
 // n is the count of characters wanted; for n == 0 nothing follows "found".
 GetxResult GetxExchange(SerialLink& link, const std::string& name, std::size_t n);

@@ -8,9 +8,9 @@ namespace tavo::link {
 // What the link needs of a serial device. Implemented over QSerialPort in the
 // platform layer and by fakes in tests. Every character is one byte.
 struct PortSettings {
-  int port_number = 2;          // 1 to 4: COM1 to COM4
-  std::string settings;         // e.g. "9600,N,8,1"
-  int baud = 9600;              // numeric value of the settings string's rate
+  int port_number = 2;   // 1 to 4: COM1 to COM4
+  std::string settings;  // e.g. "9600,N,8,1"
+  int baud = 9600;       // numeric value of the settings string's rate
   std::size_t input_buffer = 16384;
   std::size_t output_buffer = 16384;
 };
@@ -27,8 +27,9 @@ class Port {
   virtual std::string Read(std::size_t max_bytes) = 0;
   virtual void Write(const std::string& bytes) = 0;
   virtual std::size_t BytesToSend() = 0;
-  // Blocks in the operating system until input arrives (true) or timeout_ms
-  // pass (false). Must not run window events.
+  // Blocks in the operating system until new input arrives (true) or
+  // timeout_ms pass (false); bytes already waiting do not end it. Must not run
+  // window events.
   virtual bool WaitForInput(int timeout_ms) = 0;
   // Blocks until some queued output has gone out or timeout_ms pass.
   virtual bool WaitForOutput(int timeout_ms) = 0;

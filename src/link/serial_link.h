@@ -8,11 +8,11 @@
 
 namespace tavo::link {
 
-inline constexpr double kReplyLimit = 12.0;       // seconds for a whole line or block
-inline constexpr double kDrainLimit = 12.0;       // seconds for the output to drain
-inline constexpr double kFlushSilence = 0.5;      // quiet time that makes input clean
+inline constexpr double kReplyLimit = 12.0;   // seconds for a whole line or block
+inline constexpr double kDrainLimit = 12.0;   // seconds for the output to drain
+inline constexpr double kFlushSilence = 0.5;  // quiet time that makes input clean
 inline constexpr std::size_t kInputBufferSize = 16384;
-inline constexpr int kWaitSliceMs = 20;           // events run between slices of a wait
+inline constexpr int kWaitSliceMs = 20;  // events run between slices of a wait
 
 // Raised by SendCommand on a closed link: the step in progress is abandoned.
 class LinkClosed : public std::runtime_error {

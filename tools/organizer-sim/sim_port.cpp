@@ -94,15 +94,17 @@ std::int64_t SimPort::NextEvent() const {
 }
 
 bool SimPort::WaitForInput(int timeout_ms) {
-  if (BytesWaiting() > 0) return true;
+  // Like a serial device: only bytes that arrive during the wait end it, so a
+  // reader waiting for the rest of a short block still sees time pass.
+  const std::size_t before = BytesWaiting();
   const std::int64_t deadline =
       clock_.NowNanos() + static_cast<std::int64_t>(std::max(0, timeout_ms)) * kNanosPerMs;
   for (std::int64_t next = NextEvent(); next <= deadline; next = NextEvent()) {
     clock_.AdvanceTo(next);
-    if (BytesWaiting() > 0) return true;
+    if (BytesWaiting() > before) return true;
   }
   clock_.AdvanceTo(deadline);
-  return BytesWaiting() > 0;
+  return BytesWaiting() > before;
 }
 
 bool SimPort::WaitForOutput(int timeout_ms) {
