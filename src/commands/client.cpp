@@ -72,6 +72,11 @@ void Client::SetUnsynchronized() {
   }
 }
 
+void Client::LinkLost() {
+  link_lost_ = true;
+  SetUnsynchronized();
+}
+
 void Client::SetSynchronized() {
   synchronized_ = true;
   view_.SetOrganizerPaneEnabled(true);
@@ -269,6 +274,7 @@ void Client::CreateDir_Click() {
   BusyScope busy(busy_);
   Guarded([&] {
     CloseComputerFiles();
+    link_lost_ = false;
     const NewDirectoryAnswer answer = view_.AskNewDirectoryName();
     ShowStatus("Creating directory ...");
     const bool storable = StorableName(answer.NewDirectoryName, true);
@@ -285,8 +291,13 @@ void Client::CreateDir_Click() {
         memofs::MemoFs fs = Fs();
         memofs::MakeOrganizerDirectory(fs, answer.NewDirectoryName);
       });
-      Step([&] { FillOrganizerPane(); });
-      Step([&] { SetSynchronized(); });
+      // After a refusal the table is still the directory's; after a failed
+      // exchange it may be half read, and showing it as current would invite
+      // writes that wipe the real index.
+      if (!link_lost_) {
+        Step([&] { FillOrganizerPane(); });
+        Step([&] { SetSynchronized(); });
+      }
       link_.ClosePort();
     }
     EndStatus();

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "commands/client_state.h"
 #include "commands/client_view.h"
@@ -40,6 +41,7 @@ class Client : public memofs::MemoFsHost {
   void ListView1_DblClick();
   void FillOrganizerPane() override;
   void SetUnsynchronized() override;
+  void LinkLost() override;
   void SetSynchronized();
 
   // Transfers and maintenance.
@@ -121,6 +123,13 @@ class Client : public memofs::MemoFsHost {
   // failed exchange (the link is then closed).
   bool DeletePartMemos(const std::string& name, const std::string& stem, int last, int first,
                        int upto);
+  // Deletes all parts of a file row of the current directory.
+  bool DeleteFileParts(const memofs::DirectoryEntry& entry);
+  // Removes rows from the table and writes the index; on failure the table
+  // is restored and LinkClosed thrown.
+  void Unlist(const std::vector<memofs::DirectoryEntry>& rows);
+  // Unlists a file (its index is written) and deletes its parts; false after
+  // a failed exchange.
   bool DeleteOrganizerFile(const std::string& name);
   void DeleteOrganizerDirectory(const std::string& name);
 
@@ -136,6 +145,8 @@ class Client : public memofs::MemoFsHost {
   ComputerFiles& files_;
   bool busy_ = false;
   bool synchronized_ = false;
+  // An exchange of the running command failed: its table is not to be trusted.
+  bool link_lost_ = false;
   // At most one computer file is open at a time.
   std::unique_ptr<InputFile> in_file_;
   std::unique_ptr<OutputFile> out_file_;

@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "commands/client.h"
 #include "commands/client_internal.h"
@@ -12,6 +14,7 @@ void Client::Delete_Click() {
   Guarded([&] {
     CloseComputerFiles();
     state_.StopRequested = 0;
+    link_lost_ = false;
     if (state_.MemoViewActive == 1) {
       DeleteMemos();
     } else {
@@ -63,6 +66,7 @@ void Client::DeleteInDirectory() {
   for (int row = 1; row < rows; ++row) {
     if (!view_.OrganizerRowSelected(row)) continue;
     const std::string text = view_.OrganizerRowText(row);
+    bool index_written = false;
     Step([&] {
       if (StartsWith(text, "<")) {
         if (text == "<..>" || (text == root_row && state_.CurrentDepth == 0)) return;
@@ -70,17 +74,22 @@ void Client::DeleteInDirectory() {
         DeleteOrganizerDirectory(trimmed.substr(1, trimmed.size() - 2));
       } else {
         DeleteOrganizerFile(text);
+        index_written = true;
       }
       // A failure has replaced the rows with the unsynchronized one.
       if (link_.IsOpen()) view_.SetOrganizerRowSelected(row, false);
     });
-    Step([&] { WriteIndex(); });
+    if (!index_written) Step([&] { WriteIndex(); });
     // After a Cancel the table may be another directory's, where a row of
     // the same name would be one the user never selected.
     if (state_.StopRequested == 1 || !link_.IsOpen()) break;
   }
-  Step([&] { FillOrganizerPane(); });
-  Step([&] { SetSynchronized(); });
+  // A table left by a failed exchange may be half read; shown as current it
+  // would invite writes that wipe the real index.
+  if (!link_lost_) {
+    Step([&] { FillOrganizerPane(); });
+    Step([&] { SetSynchronized(); });
+  }
   link_.ClosePort();
   EndStatus();
 }
@@ -95,25 +104,45 @@ bool Client::DeletePartMemos(const std::string& name, const std::string& stem, i
     // proves nothing and is a failure like a missing "ok".
     if (deleted.found == link::Word::kTimedOut ||
         (deleted.found == link::Word::kExpected && !deleted.ok)) {
-      SetUnsynchronized();
+      LinkLost();
       return false;
     }
   }
   return true;
 }
 
-bool Client::DeleteOrganizerFile(const std::string& name) {
+bool Client::DeleteFileParts(const memofs::DirectoryEntry& entry) {
   ShowStatus("");
+  return DeletePartMemos(entry.EntryName,
+                         memofs::ChildIndexName(state_.CurrentIndexName, entry.EntryNumber),
+                         entry.EntryLastPart, 0, entry.EntryLastPart);
+}
+
+void Client::Unlist(const std::vector<memofs::DirectoryEntry>& rows) {
+  auto& table = state_.DirectoryTable;
+  const std::vector<memofs::DirectoryEntry> before = table;
+  for (const memofs::DirectoryEntry& entry : rows) {
+    const auto it = std::find_if(table.begin() + 1, table.end(), [&](const auto& row) {
+      return row.EntryNumber == entry.EntryNumber && row.EntryName == entry.EntryName;
+    });
+    if (it != table.end()) table.erase(it);
+  }
+  if (!WriteIndex()) {
+    // Nothing was unlisted on the organizer: the table keeps mirroring it.
+    table = before;
+    throw link::LinkClosed{};
+  }
+}
+
+bool Client::DeleteOrganizerFile(const std::string& name) {
   const int row = LookUpPaneText(name);
   // Never take a directory's number for a file's parts.
   if (row < 1 || state_.DirectoryTable[row].EntryType != memofs::kTypeFile) throw NameNotFound{};
   const memofs::DirectoryEntry entry = state_.DirectoryTable[row];
-  const std::string stem = memofs::ChildIndexName(state_.CurrentIndexName, entry.EntryNumber);
-  if (!DeletePartMemos(entry.EntryName, stem, entry.EntryLastPart, 0, entry.EntryLastPart)) {
-    return false;
-  }
-  memofs::RemoveRow(state_, row);
-  return true;
+  // The index stops naming the file before its parts go: a failure on the way
+  // leaves unnamed memos at worst, never an entry whose data is gone.
+  Unlist({entry});
+  return DeleteFileParts(entry);
 }
 
 void Client::DeleteOrganizerDirectory(const std::string& name) {
@@ -135,19 +164,35 @@ void Client::DeleteOrganizerDirectory(const std::string& name) {
   if (!ReadIndex()) RequireLink();
   if (state_.StopRequested == 1) return;
 
-  while (state_.EntryCount() > 1) {
+  // Sub-directories first, each emptied depth-first.
+  for (;;) {
+    const auto& table = state_.DirectoryTable;
+    const auto sub = std::find_if(table.begin() + 1, table.end(), [](const auto& entry) {
+      return entry.EntryType == memofs::kTypeDirectory;
+    });
+    if (sub == table.end()) break;
+    const std::string sub_name = sub->EntryName;
     const int before = state_.EntryCount();
-    const memofs::DirectoryEntry first = state_.DirectoryTable[1];
+    if (!WriteIndex()) RequireLink();
     // Names inside the walk come from the table and are looked up exactly.
-    if (first.EntryType == memofs::kTypeDirectory) {
-      if (!WriteIndex()) RequireLink();
-      DeleteOrganizerDirectory(first.EntryName);
-    } else {
-      if (!DeleteOrganizerFile(first.EntryName)) RequireLink();
-    }
+    DeleteOrganizerDirectory(sub_name);
     if (state_.StopRequested == 1) return;
     // A row that did not go would be taken again for ever.
     if (state_.EntryCount() >= before) throw NameNotFound{};
+  }
+
+  // Then the files, unlisted together before their parts go.
+  std::vector<memofs::DirectoryEntry> files(state_.DirectoryTable.begin() + 1,
+                                            state_.DirectoryTable.end());
+  if (!files.empty()) Unlist(files);
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (!DeleteFileParts(files[i])) RequireLink();
+    if (state_.StopRequested == 1) {
+      // Cancelled: the files not yet deleted are listed again.
+      state_.DirectoryTable.insert(state_.DirectoryTable.end(), files.begin() + i + 1, files.end());
+      if (i + 1 < files.size() && !WriteIndex()) RequireLink();
+      return;
+    }
   }
 
   state_.CurrentIndexName = memofs::ParentIndexName(state_.CurrentIndexName);
@@ -158,16 +203,17 @@ void Client::DeleteOrganizerDirectory(const std::string& name) {
   ShowStatus("Deleting directory " + Trim(name) + " ...");
   const int again = memofs::FindEntry(state_, "<" + exact + ">");
   if (again < 1) throw NameNotFound{};
-  const link::DelResult deleted = link::DelExchange(
-      link_,
-      memofs::ChildIndexName(state_.CurrentIndexName, state_.DirectoryTable[again].EntryNumber));
+  const memofs::DirectoryEntry entry = state_.DirectoryTable[again];
+  // Unlisted first, then deleted: a failure leaves an index memo nothing
+  // names, never an entry whose index is gone.
+  Unlist({entry});
+  const link::DelResult deleted =
+      link::DelExchange(link_, memofs::ChildIndexName(state_.CurrentIndexName, entry.EntryNumber));
   if (deleted.found == link::Word::kTimedOut ||
       (deleted.found == link::Word::kExpected && !deleted.ok)) {
-    SetUnsynchronized();
+    LinkLost();
     RequireLink();
   }
-  memofs::RemoveRow(state_, again);
-  if (!WriteIndex()) RequireLink();
 }
 
 }  // namespace tavo::commands

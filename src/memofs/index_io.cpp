@@ -29,7 +29,7 @@ bool ReadIndex(MemoFs& fs) {
   switch (reply.found) {
     case link::Word::kExpected:
       if (!reply.ok) {
-        fs.host.SetUnsynchronized();
+        fs.host.LinkLost();
         return false;
       }
       for (DirectoryEntry& entry : ParseIndexText(reply.text)) {
@@ -44,7 +44,7 @@ bool ReadIndex(MemoFs& fs) {
     case link::Word::kTimedOut:
       // Silence proves nothing: writing an empty index now would wipe a
       // directory that a slow organizer simply had not answered for.
-      fs.host.SetUnsynchronized();
+      fs.host.LinkLost();
       return false;
   }
   return false;
@@ -61,7 +61,7 @@ bool WriteIndex(MemoFs& fs) {
   }
   const std::string image = BuildMemoImage(state.CurrentIndexName, text);
   if (!link::PutExchange(fs.link, state.CurrentIndexName, image)) {
-    fs.host.SetUnsynchronized();
+    fs.host.LinkLost();
     return false;
   }
   return true;
@@ -98,12 +98,13 @@ void MakeOrganizerDirectory(MemoFs& fs, const std::string& name) {
   const std::string parent = state.CurrentIndexName;
   state.CurrentIndexName = child;
   ++state.CurrentDepth;
-  ReadIndex(fs);  // creates the new directory's empty index
-  // Back to the parent, now listing the new entry. After a failure above the
-  // link is closed and this read raises, as any step below a command does.
+  // Into the new directory, which creates its empty index, and back to the
+  // parent, now listing the new entry. After a failed read the table is not
+  // the organizer's: it must not be shown over the unsynchronized pane.
+  const bool entered = ReadIndex(fs);
   state.CurrentIndexName = parent;
   --state.CurrentDepth;
-  ReadIndex(fs);
+  if (!entered || !ReadIndex(fs)) return;
   fs.host.FillOrganizerPane();
 }
 

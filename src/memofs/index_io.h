@@ -14,6 +14,9 @@ class MemoFsHost {
   virtual ~MemoFsHost() = default;
   virtual void ShowError(const std::string& text) = 0;
   virtual void SetUnsynchronized() = 0;
+  // An exchange failed: unsynchronized, and the table may no longer be the
+  // organizer's picture of the directory.
+  virtual void LinkLost() = 0;
   virtual void FillOrganizerPane() = 0;
 };
 

@@ -208,7 +208,7 @@ TEST(Commands, DirectoryDeletionOrder) {
                                              "del fs0_0_2_0", "del fs0_0"};
   EXPECT_EQ(rig.Sent("del "), expected);
   EXPECT_EQ(std::count(rig.organizer.commands.begin(), rig.organizer.commands.end(), "put fs0_0"),
-            4);  // before entering B and c, and after removing each
+            5);  // before entering B and c, after removing each, and without f
   EXPECT_EQ(rig.organizer.memos.size(), 1u);
   EXPECT_EQ(rig.view.organizer.rows.size(), 1u);
 }
@@ -236,10 +236,15 @@ TEST(Commands, DeleteTimeOutIsAFailureNotAMissingPart) {
       {"fs0", IndexOf({File("f", 1, 5, 0)})}, {"fs0_0_0", "a"}, {"fs0_0_1", "b"}};
   rig.Sync();
   rig.organizer.fault = FakeOrganizer::Fault::kDropReply;
-  rig.organizer.fault_at = rig.organizer.Exchanges() + 1;
+  rig.organizer.fault_at = rig.organizer.Exchanges() + 2;  // the first part's "del"
   rig.Delete({"f"});
-  EXPECT_EQ(rig.organizer.memos["fs0"], IndexOf({File("f", 1, 5, 0)}));
+  // The file was unlisted before its parts went: what is left is unnamed.
+  EXPECT_EQ(rig.organizer.memos["fs0"], IndexOf({}));
   EXPECT_EQ(rig.Sent("del ").size(), 1u);
+  EXPECT_TRUE(memofs::CheckMemoFileSystem(rig.organizer.memos).Clean());
+  // The table of a failed command is not shown as the organizer's.
+  EXPECT_FALSE(rig.client.Synchronized());
+  EXPECT_EQ(rig.view.organizer.rows[0].text, "unsynchronized ...");
   rig.ExpectSettled();
 }
 
@@ -308,7 +313,8 @@ TEST(Commands, FaultsAtEveryExchangeLoseNothing) {
 }
 
 // Deleting a small tree with a fault at each exchange: the command always ends,
-// in either state, and never touches a row the pane no longer has.
+// in either state, never touches a row the pane no longer has, and no index
+// is left naming a deleted part or index.
 TEST(Commands, FaultsDuringADeleteNeverHang) {
   for (auto fault : {FakeOrganizer::Fault::kSilence, FakeOrganizer::Fault::kGarble,
                      FakeOrganizer::Fault::kDropReply}) {
@@ -318,7 +324,7 @@ TEST(Commands, FaultsDuringADeleteNeverHang) {
       rig.organizer.memos = {{"fs0", IndexOf({Dir("A", 0), File("g", 0, 1, 1)})},
                              {"fs0_1_0", "g"},
                              {"fs0_0", IndexOf({File("f", 1, 1, 0)})},
-                             {"fs0_0_0_0", "f"},
+                             {"fs0_0_0_0", std::string(1956, 'f')},
                              {"fs0_0_0_1", "f"}};
       rig.Sync();
       rig.organizer.fault = fault;
@@ -326,6 +332,8 @@ TEST(Commands, FaultsDuringADeleteNeverHang) {
       rig.Delete({"<A>", "g"});
       rig.ExpectSettled();
       EXPECT_EQ(rig.organizer.memos.count("fs0"), 1u);
+      EXPECT_TRUE(memofs::CheckMemoFileSystem(rig.organizer.memos).Clean())
+          << memofs::CheckMemoFileSystem(rig.organizer.memos).Summary();
     }
   }
 }
@@ -434,6 +442,23 @@ TEST(Commands, Refusals) {
       std::vector<std::string>{"Error: Can't create directory with reserved name (Sharp Memos)!"});
   EXPECT_EQ(root.view.organizer.rows.back().text, "<Letters>");
   root.ExpectSettled();
+}
+
+// Create Dir re-reads the parent at its end. When that read fails, the table
+// holds no entries; shown as the root it would let the next copy write an
+// index that forgets every file there.
+TEST(Commands, CreateDirAfterAFailedReadStaysUnsynchronized) {
+  Rig rig;
+  rig.organizer.memos = {{"fs0", IndexOf({File("a", 0, 1, 0)})}, {"fs0_0_0", "a"}};
+  rig.Sync();
+  rig.organizer.fault = FakeOrganizer::Fault::kSilence;
+  rig.organizer.fault_at = rig.organizer.Exchanges() + 4;  // put, get, put, then get fs0
+  rig.view.new_directories = {{1, "new"}};
+  rig.client.CreateDir_Click();
+  EXPECT_FALSE(rig.client.Synchronized());
+  EXPECT_EQ(rig.view.organizer.rows[0].text, "unsynchronized ...");
+  EXPECT_EQ(rig.organizer.memos["fs0"], IndexOf({Dir("new", 1), File("a", 0, 1, 0)}));
+  rig.ExpectSettled();
 }
 
 // An index name over 20 characters is never entered, by any command.

@@ -16,6 +16,7 @@ struct FakeHost : MemoFsHost {
     ++unsynchronized;
     link.ClosePort();
   }
+  void LinkLost() override { SetUnsynchronized(); }
   void FillOrganizerPane() override { ++fills; }
   link::SerialLink& link;
   std::vector<std::string> errors;
