@@ -1,6 +1,7 @@
 #include "platform/drives.h"
 
 #include <algorithm>
+#include <set>
 #include <sstream>
 
 namespace tavo::platform {
@@ -41,8 +42,13 @@ std::vector<std::string> UserMountPoints(const std::string& mounts_text) {
   std::string line;
   while (std::getline(lines, line)) {
     std::istringstream fields(line);
-    std::string device, mount_point;
-    if (!(fields >> device >> mount_point)) continue;
+    std::string device, mount_point, type;
+    if (!(fields >> device >> mount_point >> type)) continue;
+    // Memory and kernel file systems mounted there are scratch space or
+    // placeholders (autofs), not volumes a user brings.
+    static const std::set<std::string> kVirtual = {"tmpfs", "ramfs",  "devtmpfs", "proc",
+                                                   "sysfs", "autofs", "overlay"};
+    if (kVirtual.count(type) > 0) continue;
     const std::string point = WithoutTrailingSlash(UnescapeMountField(mount_point));
     const bool user_volume = (StartsWith(point, "/media/") && point.size() > 7) ||
                              (StartsWith(point, "/mnt/") && point.size() > 5) ||

@@ -14,7 +14,8 @@ struct DriveRoot {
 };
 
 // Mount points under /media, /mnt and /run/media in the text of /proc/mounts,
-// in the order listed, each once.
+// in the order listed, each once; memory and kernel file systems (tmpfs,
+// autofs, ...) are left out.
 std::vector<std::string> UserMountPoints(const std::string& mounts_text);
 
 // The drive table, ordered by letter. Volumes beyond the last letter are left out.

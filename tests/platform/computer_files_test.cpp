@@ -164,6 +164,8 @@ TEST(Drives, MountedVolumesGetTheLettersAfterCAndH) {
       "/dev/sdc1 /mnt/data ext4 rw 0 0\n"
       "/dev/sdb1 /media/ann/USB\\040STICK vfat rw 0 0\n"
       "/dev/sdd1 /run/media/bob/CAM vfat rw 0 0\n"
+      "none /mnt/scratch tmpfs rw 0 0\n"
+      "systemd-1 /mnt/nas autofs rw 0 0\n"
       "/dev/sde1 /mnt ext4 rw 0 0\n";
   const std::vector<std::string> points = UserMountPoints(mounts);
   EXPECT_EQ(points,
