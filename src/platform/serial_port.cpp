@@ -48,9 +48,12 @@ bool DeviceLost(const QSerialPort& port) {
 
 }  // namespace
 
-bool QtSerialPort::IsOpen() const { return port_->isOpen() && !DeviceLost(*port_); }
+bool QtSerialPort::IsOpen() const {
+  CloseIfLost();
+  return port_->isOpen();
+}
 
-void QtSerialPort::CloseIfLost() {
+void QtSerialPort::CloseIfLost() const {
   if (port_->isOpen() && DeviceLost(*port_)) port_->close();
 }
 

@@ -36,8 +36,9 @@ class QtSerialPort : public link::Port {
   const std::string& DeviceName() const { return device_; }
 
  private:
-  // Closes the port after the device went away.
-  void CloseIfLost();
+  // Closes the port after the device went away. Const because it changes
+  // nothing IsOpen could have answered: a lost device is closed either way.
+  void CloseIfLost() const;
 
   std::string start_directory_;
   std::string device_;
