@@ -8,15 +8,9 @@
 #include "commands/client.h"
 #include "commands/client_state.h"
 #include "link/serial_link.h"
-#if TAVO_PLATFORM_STANDIN
-#include "standin_platform.h"
-namespace platform_layer = tavo::standin;
-#else
 #include "platform/computer_files.h"
-#include "platform/documents.h"
 #include "platform/serial_port.h"
-namespace platform_layer = tavo::platform;
-#endif
+#include "platform/steady_clock.h"
 #include "ui/artwork.h"
 #include "ui/client_commands.h"
 #include "ui/main_form.h"
@@ -45,15 +39,11 @@ int main(int argc, char** argv) {
   tavo::commands::ClientState state;
   state.StartDirectory = CurrentDirectory();
 
-  platform_layer::QtSerialPort port(state.StartDirectory);
-  platform_layer::SteadyClock clock;
-  platform_layer::NativeComputerFiles files;
+  tavo::platform::QtSerialPort port(state.StartDirectory);
+  tavo::platform::SteadyClock clock;
+  tavo::platform::NativeComputerFiles files;
 
-  tavo::ui::WindowServices services = tavo::ui::DefaultServices();
-  services.screen = [] { return platform_layer::ScreenTwips(); };
-  services.open_document = [](const std::string& path) { platform_layer::OpenDocument(path); };
-
-  tavo::ui::MainForm form(state, files, services);
+  tavo::ui::MainForm form(state, files, tavo::ui::DefaultServices());
   tavo::commands::ViewLinkHost host(form);
   tavo::link::SerialLink link(port, clock, host);
   tavo::commands::Client client(state, form, link, files);

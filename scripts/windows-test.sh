@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Cross-builds the Qt-free layers and their unit tests for Windows with
-# MinGW-w64 (GoogleTest built from source for the target) and runs the tests
-# under Wine.
+# Cross-builds the Qt-free layers (the platform's computer files, drives and
+# port names among them) and their unit tests for Windows with MinGW-w64
+# (GoogleTest built from source for the target) and runs the tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh cmake ninja-build g++-mingw-w64-x86-64-posix wine64 googletest

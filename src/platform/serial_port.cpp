@@ -1,1 +1,99 @@
-// placeholder
+#include "platform/serial_port.h"
+
+#include <QFile>
+#include <QSerialPort>
+#include <algorithm>
+#include <limits>
+
+#include "platform/port_device.h"
+
+namespace tavo::platform {
+
+QtSerialPort::QtSerialPort(std::string start_directory)
+    : start_directory_(std::move(start_directory)), port_(std::make_unique<QSerialPort>()) {}
+
+QtSerialPort::~QtSerialPort() = default;
+
+bool QtSerialPort::Open(const link::PortSettings& settings) {
+  if (port_->isOpen()) port_->close();
+  device_ = SerialDeviceName(settings.port_number, start_directory_);
+  if (device_.empty()) return false;
+  port_->setPortName(QFile::decodeName(QByteArray::fromStdString(device_)));
+  port_->setBaudRate(settings.baud);
+  port_->setDataBits(QSerialPort::Data8);
+  port_->setParity(QSerialPort::NoParity);
+  port_->setStopBits(QSerialPort::OneStop);
+  port_->setFlowControl(QSerialPort::NoFlowControl);
+  port_->setReadBufferSize(static_cast<qint64>(settings.input_buffer));
+  port_->clearError();
+  if (!port_->open(QIODevice::ReadWrite)) return false;
+  port_->clearError();
+  return true;
+}
+
+void QtSerialPort::Close() {
+  if (port_->isOpen()) port_->close();
+}
+
+namespace {
+
+// A device that went away: besides ResourceError, a hung-up terminal line
+// (a pulled USB adapter, a closed pseudo-terminal) reports ReadError or
+// WriteError, and from then on every wait returns at once.
+bool DeviceLost(const QSerialPort& port) {
+  const QSerialPort::SerialPortError error = port.error();
+  return error == QSerialPort::ResourceError || error == QSerialPort::ReadError ||
+         error == QSerialPort::WriteError;
+}
+
+}  // namespace
+
+bool QtSerialPort::IsOpen() const {
+  CloseIfLost();
+  return port_->isOpen();
+}
+
+void QtSerialPort::CloseIfLost() const {
+  if (port_->isOpen() && DeviceLost(*port_)) port_->close();
+}
+
+std::size_t QtSerialPort::BytesWaiting() {
+  CloseIfLost();
+  if (!port_->isOpen()) return 0;
+  return static_cast<std::size_t>(port_->bytesAvailable());
+}
+
+std::string QtSerialPort::Read(std::size_t max_bytes) {
+  if (!port_->isOpen() || max_bytes == 0) return {};
+  // "Everything" arrives as the largest size_t, which qint64 cannot hold.
+  constexpr auto kLargest = static_cast<std::size_t>(std::numeric_limits<qint64>::max());
+  return port_->read(static_cast<qint64>(std::min(max_bytes, kLargest))).toStdString();
+}
+
+void QtSerialPort::Write(const std::string& bytes) {
+  CloseIfLost();
+  if (!port_->isOpen()) return;
+  port_->write(bytes.data(), static_cast<qint64>(bytes.size()));
+}
+
+std::size_t QtSerialPort::BytesToSend() {
+  CloseIfLost();
+  if (!port_->isOpen()) return 0;
+  return static_cast<std::size_t>(port_->bytesToWrite());
+}
+
+bool QtSerialPort::WaitForInput(int timeout_ms) {
+  if (!port_->isOpen()) return false;
+  const bool arrived = port_->waitForReadyRead(timeout_ms);
+  CloseIfLost();
+  return arrived;
+}
+
+bool QtSerialPort::WaitForOutput(int timeout_ms) {
+  if (!port_->isOpen()) return false;
+  const bool written = port_->waitForBytesWritten(timeout_ms);
+  CloseIfLost();
+  return written;
+}
+
+}  // namespace tavo::platform

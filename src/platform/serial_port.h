@@ -1,0 +1,48 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "link/port.h"
+
+class QSerialPort;
+
+namespace tavo::platform {
+
+// The link's port over QSerialPort. Every opening applies the settings anew:
+// the device of the port number (port_device.h), the baud rate, 8 data bits,
+// no parity, 1 stop bit, no flow control and a read buffer of the input size.
+// A lost device (a pulled USB adapter, a hung-up line) closes the port, so
+// waits on it end at once instead of turning into a busy loop.
+class QtSerialPort : public link::Port {
+ public:
+  // start_directory: where "com<n>" entries are looked for.
+  explicit QtSerialPort(std::string start_directory);
+  ~QtSerialPort() override;
+  QtSerialPort(const QtSerialPort&) = delete;
+  QtSerialPort& operator=(const QtSerialPort&) = delete;
+
+  bool Open(const link::PortSettings& settings) override;
+  void Close() override;
+  bool IsOpen() const override;
+  std::size_t BytesWaiting() override;
+  std::string Read(std::size_t max_bytes) override;
+  void Write(const std::string& bytes) override;
+  std::size_t BytesToSend() override;
+  bool WaitForInput(int timeout_ms) override;
+  bool WaitForOutput(int timeout_ms) override;
+
+  // The device the last Open used.
+  const std::string& DeviceName() const { return device_; }
+
+ private:
+  // Closes the port after the device went away. Const because it changes
+  // nothing IsOpen could have answered: a lost device is closed either way.
+  void CloseIfLost() const;
+
+  std::string start_directory_;
+  std::string device_;
+  std::unique_ptr<QSerialPort> port_;
+};
+
+}  // namespace tavo::platform

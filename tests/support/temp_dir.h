@@ -1,0 +1,48 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "platform/file_names.h"
+
+namespace tavo::testing {
+
+// A fresh directory, removed with everything in it at the end of the test.
+class TempDir {
+ public:
+  TempDir() {
+    static std::atomic<int> counter{0};
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    path_ = std::filesystem::temp_directory_path() /
+            ("tavo-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+    std::filesystem::create_directories(path_);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  ~TempDir() {
+    std::error_code error;
+    std::filesystem::remove_all(path_, error);
+  }
+  const std::filesystem::path& path() const { return path_; }
+  // Writes a file from program bytes relative to the directory.
+  void Put(const std::string& relative, const std::string& bytes) const {
+    std::ofstream(path_ / platform::NativeFromBytes(relative), std::ios::binary) << bytes;
+  }
+  std::string Get(const std::string& relative) const {
+    std::ifstream in(path_ / platform::NativeFromBytes(relative), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  int EntryCount() const {
+    int count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(path_)) ++count;
+    return count;
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace tavo::testing
