@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QTreeWidget>
 #include <QUrl>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -87,6 +88,20 @@ void SelectRow(QTreeWidget& list, int row, bool selected) {
 int CurrentRow(const QTreeWidget& list) {
   QTreeWidgetItem* item = list.currentItem();
   return item == nullptr ? -1 : list.indexOfTopLevelItem(item);
+}
+
+// The size column keeps its design width unless the header's font needs
+// more; the name column then gives up what the size column took, so the two
+// still fill the width the layout planned.
+int SizeColumnPx(const QTreeWidget& list) {
+  return std::max(TwipsToPx(kSizeColumnWidth), list.header()->sectionSizeHint(1));
+}
+
+void SetColumnWidths(QTreeWidget& list, double name_twips) {
+  const int size_px = SizeColumnPx(list);
+  list.setColumnWidth(1, size_px);
+  list.setColumnWidth(0,
+                      std::max(1, TwipsToPx(name_twips) - (size_px - TwipsToPx(kSizeColumnWidth))));
 }
 
 void Place(QWidget& widget, const Box& box) {
@@ -256,10 +271,7 @@ void MainForm::Form_Load(WindowCommands& commands) {
   state_.ComputerDrive = drive.substr(0, 1);
   state_.ComputerPath = "\\";
 
-  for (QTreeWidget* list : {list_view1_, list_view2_}) {
-    list->setColumnWidth(0, TwipsToPx(kNameColumnStart));
-    list->setColumnWidth(1, TwipsToPx(kSizeColumnWidth));
-  }
+  for (QTreeWidget* list : {list_view1_, list_view2_}) SetColumnWidths(*list, kNameColumnStart);
   commands.ListComputerDirectory();
   commands.SetUnsynchronized();
   state_.ReloadMemoView = false;
@@ -360,8 +372,8 @@ void MainForm::ApplyLayout() {
   Place(*copy2_, layout_.copy2);
   Place(*synchronize_, layout_.synchronize);
   if (layout_.window_width > 0) {
-    list_view1_->setColumnWidth(0, TwipsToPx(layout_.name_column1));
-    list_view2_->setColumnWidth(0, TwipsToPx(layout_.name_column2));
+    SetColumnWidths(*list_view1_, layout_.name_column1);
+    SetColumnWidths(*list_view2_, layout_.name_column2);
   }
 }
 
