@@ -57,19 +57,25 @@ void Client::CloseComputerFiles() {
 
 void Client::SetUnsynchronized() {
   synchronized_ = false;
-  try {
-    CloseComputerFiles();
+  // Falling back must never fail, and no failing step may keep the next from
+  // running: above all the last, which gives the user the window back.
+  const auto step = [](auto&& action) {
+    try {
+      action();
+    } catch (...) {
+    }
+  };
+  step([&] { CloseComputerFiles(); });
+  step([&] {
     view_.SetOrganizerRows({PaneRow{kUnsynchronizedRow, ""}});
     view_.SetOrganizerPaneEnabled(false);
     for (OrganizerButton button : kOrganizerButtons) view_.SetOrganizerButtonEnabled(button, false);
-    if (link_.IsOpen()) {
-      link_.FlushInput();
-      link_.ClosePort();
-    }
-    EndStatus();
-  } catch (...) {
-    // Falling back to the unsynchronized state must never fail.
-  }
+  });
+  step([&] {
+    if (link_.IsOpen()) link_.FlushInput();
+  });
+  step([&] { link_.ClosePort(); });
+  step([&] { EndStatus(); });
 }
 
 void Client::LinkLost() {

@@ -76,7 +76,7 @@ void SerialLink::FlushInput() {
       port_.WaitForInput(SliceMs(kFlushSilence - quiet));
     }
     if (!arrived || !port_.IsOpen()) return;
-    port_.Read(std::numeric_limits<std::size_t>::max());
+    port_.Read(port_.BytesWaiting());
     if (clock_.Now() - started >= kReplyLimit) return;
   }
 }

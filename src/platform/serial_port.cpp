@@ -3,7 +3,6 @@
 #include <QFile>
 #include <QSerialPort>
 #include <algorithm>
-#include <limits>
 
 #include "platform/port_device.h"
 
@@ -65,9 +64,12 @@ std::size_t QtSerialPort::BytesWaiting() {
 
 std::string QtSerialPort::Read(std::size_t max_bytes) {
   if (!port_->isOpen() || max_bytes == 0) return {};
-  // "Everything" arrives as the largest size_t, which qint64 cannot hold.
-  constexpr auto kLargest = static_cast<std::size_t>(std::numeric_limits<qint64>::max());
-  return port_->read(static_cast<qint64>(std::min(max_bytes, kLargest))).toStdString();
+  // QIODevice::read sizes its buffer by the request, so ask for no more than
+  // is there: a request for "everything" would try to allocate it.
+  const auto waiting = static_cast<std::size_t>(std::max<qint64>(0, port_->bytesAvailable()));
+  const std::size_t count = std::min(max_bytes, waiting);
+  if (count == 0) return {};
+  return port_->read(static_cast<qint64>(count)).toStdString();
 }
 
 void QtSerialPort::Write(const std::string& bytes) {

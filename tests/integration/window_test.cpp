@@ -1,0 +1,293 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "commands/client.h"
+#include "memofs/checker.h"
+#include "organizer-sim/organizer.h"
+#include "platform/computer_files.h"
+#include "platform/serial_port.h"
+#include "platform/steady_clock.h"
+#include "support/temp_dir.h"
+#include "ui/client_commands.h"
+#include "ui/main_form.h"
+#include "ui/msg.h"
+
+namespace tavo {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Runs `rate` times faster than real time, so the 12 s limits pass quickly
+// while the waits still block on the real device.
+class ScaledClock : public link::Clock {
+ public:
+  explicit ScaledClock(double rate) : rate_(rate), origin_(steady_.Now()) {}
+  double Now() override { return origin_ + (steady_.Now() - origin_) * rate_; }
+
+ private:
+  platform::SteadyClock steady_;
+  double rate_;
+  double origin_;
+};
+
+std::string Pattern(std::size_t size) {
+  std::string bytes(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7 + i / 256) & 0xff);
+  return bytes;
+}
+
+std::map<std::string, std::string> ReadTree(const fs::path& root) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    if (!entry.is_regular_file()) continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    files[fs::relative(entry.path(), root).string()] =
+        std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  return files;
+}
+
+// The program as main() builds it: the real window on the offscreen platform,
+// the commands, QSerialPort on COM2 of a temporary start directory served by
+// the simulated organizer over a pseudo-terminal, and the computer's files
+// below another temporary directory (drive "t").
+struct Rig : link::LinkHost {
+  testing::TempDir start;
+  testing::TempDir pc;
+  sim::Organizer organizer;
+  std::unique_ptr<sim::PtyServer> server;
+  ScaledClock clock;
+  commands::ClientState state;
+  platform::NativeComputerFiles files{{{'t', pc.path().string()}}};
+  platform::QtSerialPort port{start.path().string() + "/"};
+  std::unique_ptr<ui::MainForm> form;
+  link::SerialLink link{port, clock, *this};
+  std::unique_ptr<commands::Client> client;
+  std::unique_ptr<ui::ClientCommands> commands;
+  std::vector<std::string> messages;
+  // Runs whenever the link lets window events run, as the user's hand would.
+  std::function<void()> on_pump;
+
+  explicit Rig(double clock_rate = 1.0, int baud = 0) : clock(clock_rate) {
+    // No About window, port COM2 at 38400 baud.
+    start.Put("tavo_c.cfg", "0\r\n0\r\n1\r\n0\r\n9375\r\n7425\r\n\r\n\r\n\r\n\r\n 2\r\n 4\r\n");
+    state.StartDirectory = start.path().string() + "/";
+    ui::WindowServices services;
+    services.screen = [] { return settings::ScreenSize{30000, 20000}; };
+    services.run_dialog = [this](QDialog& dialog) {
+      if (const auto* box = qobject_cast<QMessageBox*>(&dialog)) {
+        messages.push_back(box->text().toStdString());
+      }
+      return 0;
+    };
+    services.end_program = [] {};
+    form = std::make_unique<ui::MainForm>(state, files, services);
+    client = std::make_unique<commands::Client>(state, *form, link, files);
+    commands = std::make_unique<ui::ClientCommands>(*client);
+    form->Form_Load(*commands);
+    baud_ = baud;
+  }
+  ~Rig() override {
+    if (server) server->Stop();
+  }
+  void PumpEvents() override {
+    form->PumpEvents();
+    if (on_pump) on_pump();
+  }
+  void ShowLinkError(const std::string& text) override { messages.push_back(text); }
+
+  // Faults are injected before: from here the organizer is the server's.
+  void Serve() {
+    server = std::make_unique<sim::PtyServer>(organizer, baud_);
+    ASSERT_TRUE(server->Link((start.path() / "com2").string()));
+  }
+  std::map<std::string, std::string> StoredTexts() {
+    server->Stop();
+    std::map<std::string, std::string> texts;
+    for (const auto& [name, image] : organizer.Memos()) texts[name] = *organizer.Text(name);
+    return texts;
+  }
+
+  QPushButton* Button(const char* name) const { return form->findChild<QPushButton*>(name); }
+  void SelectComputerRow(const std::string& text) {
+    for (int row = 0; row < form->ComputerRowCount(); ++row) {
+      if (form->ComputerRowText(row) == text) return form->SetComputerRowSelected(row, true);
+    }
+    ADD_FAILURE() << text << " not listed";
+  }
+  void Click(const char* name) const { QTest::mouseClick(Button(name), Qt::LeftButton); }
+  void DoubleClick(const char* list_name, const std::string& row_text) {
+    auto* list = form->findChild<QTreeWidget*>(list_name);
+    const bool organizer_pane = std::string(list_name) == "ListView1";
+    const int rows = organizer_pane ? form->OrganizerRowCount() : form->ComputerRowCount();
+    for (int row = 0; row < rows; ++row) {
+      const std::string text =
+          organizer_pane ? form->OrganizerRowText(row) : form->ComputerRowText(row);
+      if (text != row_text) continue;
+      QApplication::processEvents();
+      const QRect r = list->visualItemRect(list->topLevelItem(row));
+      QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r.center());
+      QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, r.center());
+      return;
+    }
+    ADD_FAILURE() << row_text << " not in " << list_name;
+  }
+  std::vector<std::string> OrganizerRows() const {
+    std::vector<std::string> rows;
+    for (int row = 0; row < form->OrganizerRowCount(); ++row) {
+      rows.push_back(form->OrganizerRowText(row));
+    }
+    return rows;
+  }
+  void ExpectUnsynchronized() const {
+    EXPECT_EQ(OrganizerRows(), std::vector<std::string>{"unsynchronized ..."});
+    for (const char* b : {"Copy1", "Copy2", "CreateDir", "Delete"}) {
+      EXPECT_FALSE(Button(b)->isEnabled()) << b;
+    }
+    EXPECT_TRUE(Button("Synchronize")->isEnabled());
+    ExpectIdle();
+  }
+  // The command has ended and left the window usable.
+  void ExpectIdle() const {
+    EXPECT_FALSE(form->StatusLoaded());
+    EXPECT_TRUE(form->MainWindowEnabled());
+    EXPECT_FALSE(client->Busy());
+    EXPECT_FALSE(port.IsOpen());
+  }
+
+ private:
+  int baud_ = 0;
+};
+
+TEST(Window, StartsUnsynchronizedThenSynchronizeWritesAMissingRootIndex) {
+  Rig rig;
+  rig.Serve();
+  rig.ExpectUnsynchronized();
+  rig.Click("Synchronize");
+  EXPECT_EQ(rig.OrganizerRows(), std::vector<std::string>{"<Sharp Memos>"});
+  for (const char* b : {"Copy1", "Copy2", "CreateDir", "Delete"}) {
+    EXPECT_TRUE(rig.Button(b)->isEnabled()) << b;
+  }
+  rig.ExpectIdle();
+  EXPECT_EQ(rig.StoredTexts(), (std::map<std::string, std::string>{{"fs0", ""}}));
+}
+
+TEST(Window, DirectoriesAndTheMemoViewAreWalkedByDoubleClicks) {
+  Rig rig;
+  sim::SeedDemo(rig.organizer);
+  rig.organizer.PutText("fs", "not the file system's");
+  rig.Serve();
+  rig.Click("Synchronize");
+  rig.DoubleClick("ListView1", "<Letters>");
+  EXPECT_EQ(rig.OrganizerRows(), (std::vector<std::string>{"<..>", "<Archive>", "to grandma.txt"}));
+  EXPECT_EQ(rig.state.CurrentIndexName, "fs0_0");
+  rig.DoubleClick("ListView1", "<..>");
+  rig.DoubleClick("ListView1", "<Sharp Memos>");
+  // Plain memos only: everything named from "fs0" belongs to the file system.
+  EXPECT_EQ(rig.OrganizerRows(),
+            (std::vector<std::string>{"<..>", "fs", "Meeting 12 May", "Phone numbers", "TODO"}));
+  EXPECT_FALSE(rig.Button("CreateDir")->isEnabled());
+  rig.DoubleClick("ListView1", "<..>");
+  EXPECT_EQ(rig.OrganizerRows().front(), "<Sharp Memos>");
+  EXPECT_TRUE(rig.Button("CreateDir")->isEnabled());
+  rig.ExpectIdle();
+}
+
+TEST(Window, CopiesATreeToTheOrganizerAndBackByteForByte) {
+  Rig rig;
+  fs::create_directories(rig.pc.path() / "tree" / "sub");
+  fs::create_directories(rig.pc.path() / "back");
+  rig.pc.Put("tree/empty", "");
+  rig.pc.Put("tree/one part", Pattern(1956));
+  rig.pc.Put("tree/sub/big", Pattern(5000));
+  rig.pc.Put("tree/sub/caf\xe9", "x");
+  rig.Serve();
+  rig.Click("Synchronize");
+  rig.client->ListComputerDirectory();
+  rig.SelectComputerRow("<tree>");
+  rig.Click("Copy2");
+  EXPECT_EQ(rig.OrganizerRows(), (std::vector<std::string>{"<Sharp Memos>", "<tree>"}));
+
+  rig.DoubleClick("ListView2", "<back>");
+  rig.form->SetOrganizerRowSelected(1, true);
+  rig.Click("Copy1");
+  rig.ExpectIdle();
+  EXPECT_TRUE(rig.messages.empty());
+  EXPECT_EQ(ReadTree(rig.pc.path() / "back" / "tree"), ReadTree(rig.pc.path() / "tree"));
+  EXPECT_EQ(ReadTree(rig.pc.path() / "tree").size(), 4u);
+  EXPECT_TRUE(memofs::CheckMemoFileSystem(rig.StoredTexts()).Clean());
+}
+
+TEST(Window, SilentOrganizerEndsUnsynchronizedAfterOneReplyLimit) {
+  Rig rig(50.0);
+  rig.organizer.InjectFault({sim::FaultKind::kSilence, 1});
+  rig.Serve();
+  const double real_start = platform::SteadyClock().Now();
+  const double clock_start = rig.clock.Now();
+  rig.Click("Synchronize");
+  rig.ExpectUnsynchronized();
+  // Nothing is sent after the first silence. (Each wait may overrun by a
+  // real 20 ms slice, a whole second on this clock.)
+  EXPECT_GE(rig.clock.Now() - clock_start, link::kReplyLimit);
+  EXPECT_LT(rig.clock.Now() - clock_start, 2 * link::kReplyLimit);
+  EXPECT_LT(platform::SteadyClock().Now() - real_start, 3.0);
+}
+
+// The line going dead (a USB adapter pulled) closes the port, so the command
+// ends at once instead of waiting out its limit.
+TEST(Window, HangUpEndsTheCommandAtOnce) {
+  Rig rig;
+  rig.organizer.InjectFault({sim::FaultKind::kHangUp, 2});
+  rig.Serve();
+  const double started = rig.clock.Now();
+  rig.Click("Synchronize");
+  rig.ExpectUnsynchronized();
+  EXPECT_LT(rig.clock.Now() - started, 3.0);
+}
+
+// While a command runs the user reaches only the status window; its Cancel,
+// and the main window's close box, stop the command instead of ending the
+// program in the middle of an exchange.
+TEST(Window, CancelAndTheCloseBoxStopASynchronize) {
+  for (bool close_box : {false, true}) {
+    SCOPED_TRACE(close_box ? "close box" : "Cancel");
+    Rig rig(1.0, 9600);
+    for (int i = 0; i < 40; ++i) rig.organizer.PutText("memo " + std::to_string(i), "x");
+    rig.Serve();
+    bool stopped = false;
+    rig.on_pump = [&] {
+      if (stopped || !rig.form->StatusLoaded()) return;
+      stopped = true;
+      EXPECT_FALSE(rig.form->MainWindowEnabled());
+      if (close_box) {
+        EXPECT_FALSE(rig.form->close());
+      } else {
+        QTest::mouseClick(rig.form->StatusWindow()->findChild<QPushButton*>("Command1"),
+                          Qt::LeftButton);
+      }
+    };
+    rig.Click("Synchronize");
+    EXPECT_TRUE(stopped);
+    EXPECT_TRUE(rig.form->isVisible());
+    rig.ExpectUnsynchronized();
+  }
+}
+
+}  // namespace
+}  // namespace tavo
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
