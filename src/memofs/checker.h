@@ -19,10 +19,11 @@ struct CheckReport {
 };
 
 // Walks the memos (name -> text without the record header) from "fs0": every
-// index is whole and well formed, names at most 20 characters, numbers unique
-// per directory, every directory's index and every file's parts present with
-// the right lengths. A missing empty last part (a size that is a multiple of
-// 1956, as other clients store it) is tolerated.
+// index is whole and well formed (at most 1956 characters, five fields per
+// entry, 16-bit decimal numbers), index and part names at most 20 characters,
+// numbers and names unique per directory, every directory's index and every
+// file's parts present with the right lengths. A missing empty last part (a
+// size that is a multiple of 1956, as other clients store it) is tolerated.
 CheckReport CheckMemoFileSystem(const std::map<std::string, std::string>& memos);
 
 }  // namespace tavo::memofs

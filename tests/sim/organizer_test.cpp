@@ -1,10 +1,13 @@
 #include "organizer-sim/organizer.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 
+#include "memofs/checker.h"
 #include "memofs/index_text.h"
 
 namespace tavo::sim {
@@ -175,40 +178,40 @@ TEST(OrganizerStore, OnlyCanonicalFileNamesAreMemos) {
   EXPECT_FALSE(DecodeName(".writing"));
 }
 
-TEST(OrganizerDemo, SeedsAReadableTree) {
-  Organizer o;
-  SeedDemo(o);
-  const auto root = memofs::ParseIndexText(*o.Text("fs0"));
-  ASSERT_EQ(root.size(), 5u);
-  EXPECT_EQ(root[1].EntryName, "Project Notes");
-  EXPECT_TRUE(o.Text("fs0_2"));  // even the empty directory has its index
-  // Walk the tree: every index exists and every file's parts add up to its row.
-  std::vector<std::string> pending = {"fs0"};
-  int files = 0;
-  while (!pending.empty()) {
-    const std::string index = pending.back();
-    pending.pop_back();
-    const auto text = o.Text(index);
-    ASSERT_TRUE(text) << index;
-    for (const auto& e : memofs::ParseIndexText(*text)) {
-      const std::string stem = memofs::ChildIndexName(index, e.EntryNumber);
-      if (e.EntryType == memofs::kTypeDirectory) {
-        pending.push_back(stem);
-        continue;
-      }
-      ++files;
-      for (int p = 0; p <= e.EntryLastPart; ++p) {
-        const auto part = o.Text(memofs::PartName(stem, p, e.EntryLastPart));
-        ASSERT_TRUE(part) << index << " " << e.EntryName << " " << p;
-        EXPECT_EQ(part->size(), p < e.EntryLastPart
-                                    ? memofs::kPartSize
-                                    : static_cast<std::size_t>(e.EntryLastPartSize));
-      }
-    }
+std::string RunProgram(const std::string& command, int* status) {
+  std::string out;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  char buffer[256];
+  while (pipe && std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
+  const int raw = pipe ? ::pclose(pipe) : -1;
+  *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return out;
+}
+
+// The demo tree is a clean file system, and the program's checker says so from
+// its store; a lost part is then named, an orphan listed.
+TEST(OrganizerDemo, SeedsATreeTheCheckerPasses) {
+  const auto dir =
+      std::filesystem::temp_directory_path() / ("tavo-sim-check-" + std::to_string(::getpid()));
+  std::filesystem::remove_all(dir);
+  {
+    Organizer o(dir.string());
+    SeedDemo(o);
+    EXPECT_EQ(memofs::ParseIndexText(*o.Text("fs0")).at(1).EntryName, "Project Notes");
+    EXPECT_TRUE(o.Text("Meeting 12 May"));
   }
-  EXPECT_EQ(files, 5);
-  EXPECT_TRUE(o.Text("fs0_0_1_2"));  // the long letter needs three memos
-  EXPECT_TRUE(o.Text("Meeting 12 May"));
+  const std::string check = std::string(TAVO_SIM_PROGRAM) + " --check " + dir.string();
+  int status = -1;
+  EXPECT_EQ(RunProgram(check, &status), "5 directories, 5 files, 7 parts, 0 problems, 0 orphans\n");
+  EXPECT_EQ(status, 0);
+  std::filesystem::rename(dir / EncodeName("fs0_0_1_2"), dir / EncodeName("fs0_7_0"));
+  EXPECT_EQ(RunProgram(check, &status),
+            "5 directories, 5 files, 6 parts, 1 problems, 1 orphans\n"
+            "problem: fs0_0_1_2: part missing\norphan: fs0_7_0\n");
+  EXPECT_EQ(status, 1);
+  RunProgram(check + "/none 2>/dev/null", &status);
+  EXPECT_EQ(status, 2);
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -1,12 +1,14 @@
 // tavo-organizer-sim: serves a simulated organizer on a pseudo-terminal.
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "memofs/checker.h"
 #include "organizer-sim/organizer.h"
 
 namespace {
@@ -22,6 +24,9 @@ constexpr const char* kUsage =
     "                     hangup, full or drop (repeatable)\n"
     "  --transcript FILE  write both directions of the line to FILE\n"
     "  --demo             fill an empty store with a small demo tree\n"
+    "  --check DIR        check the memo file system kept in the store DIR and exit:\n"
+    "                     0 when no index names a missing or damaged memo, 1 when one\n"
+    "                     does (memos that no index reaches are listed, not counted)\n"
     "  --help             show this text\n"
     "Runs until interrupted (SIGINT or SIGTERM); the link is removed on exit.\n";
 
@@ -33,6 +38,7 @@ struct Options {
   std::vector<tavo::sim::Fault> faults;
   std::string transcript;
   bool demo = false;
+  std::string check;
 };
 
 std::optional<long long> Number(const std::string& text) {
@@ -68,6 +74,8 @@ std::optional<Options> Parse(int argc, char** argv, int* code) {
       options.store = value;
     } else if (arg == "--link") {
       options.link = value;
+    } else if (arg == "--check") {
+      options.check = value;
     } else if (arg == "--transcript") {
       options.transcript = value;
     } else if (arg == "--baud" && Number(value) && *Number(value) <= 10'000'000) {
@@ -84,12 +92,28 @@ std::optional<Options> Parse(int argc, char** argv, int* code) {
   return options;
 }
 
+// Prints the checker's summary, then one line per problem and per orphan.
+int Check(const std::string& store) {
+  std::error_code ec;
+  if (!std::filesystem::is_directory(store, ec)) {
+    std::cerr << "tavo-organizer-sim: no store directory " << store << "\n";
+    return 2;
+  }
+  const tavo::sim::Organizer organizer(store);
+  const tavo::memofs::CheckReport report = tavo::memofs::CheckMemoFileSystem(organizer.Texts());
+  std::cout << report.Summary() << "\n";
+  for (const std::string& problem : report.problems) std::cout << "problem: " << problem << "\n";
+  for (const std::string& orphan : report.orphans) std::cout << "orphan: " << orphan << "\n";
+  return report.Clean() ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   int code = 0;
   const auto options = Parse(argc, argv, &code);
   if (!options) return code;
+  if (!options->check.empty()) return Check(options->check);
 
   // Block the stop signals before the server thread starts, so only sigwait sees them.
   sigset_t stop_signals;

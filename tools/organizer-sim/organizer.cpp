@@ -188,6 +188,12 @@ std::optional<std::string> Organizer::Text(const std::string& name) const {
   return TextOf(it->second);
 }
 
+std::map<std::string, std::string> Organizer::Texts() const {
+  std::map<std::string, std::string> texts;
+  for (const auto& [name, image] : memos_) texts.emplace(name, TextOf(image));
+  return texts;
+}
+
 void Organizer::PutText(const std::string& name, const std::string& text) {
   Store(name, memofs::BuildMemoImage(name, text));
 }

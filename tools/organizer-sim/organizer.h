@@ -71,6 +71,8 @@ class Organizer {
   std::map<std::string, std::string> Memos() const { return memos_; }
   // Stored text without the record header and the final character 0.
   std::optional<std::string> Text(const std::string& name) const;
+  // Every memo's text, as the file system checker reads them.
+  std::map<std::string, std::string> Texts() const;
   // Stores text under name with the client's record header, as "put " would.
   void PutText(const std::string& name, const std::string& text);
   // Stores an image exactly as given.
