@@ -114,14 +114,17 @@ TEST(OrganizerFaults, EachFaultDoesWhatItSays) {
   EXPECT_NE(o.Transcript().find("! garbled\n"), std::string::npos);
 }
 
-TEST(OrganizerFaults, HangUpIsForGood) {
+TEST(OrganizerFaults, HangUpIsForGoodUntilARestart) {
   Organizer o;
   o.InjectFault({FaultKind::kHangUp, 2});
+  o.InjectFault({FaultKind::kSilence, 5});
   EXPECT_EQ(Ask(o, "dir\n"), "0\nok\n");
   EXPECT_FALSE(o.HungUp());
   EXPECT_EQ(Ask(o, "dir\ndir\n"), "");
   EXPECT_TRUE(o.HungUp());
-  EXPECT_EQ(Ask(o, "dir\n"), "");
+  EXPECT_EQ(Ask(o, "dir\nput half"), "");
+  o.Restart();  // faults over, the half line forgotten
+  EXPECT_EQ(AskAll(o, {"dir\n", "dir\n"}), "0\nok\n0\nok\n");
 }
 
 TEST(OrganizerFaults, ParsesTheProgramsFaultWords) {

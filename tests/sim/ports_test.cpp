@@ -70,7 +70,7 @@ TEST(SimPort, StalePutIsGivenUpBeforeTheNextCommand) {
   EXPECT_EQ(port.Read(100), "0\nok\n");
 }
 
-TEST(SimPort, OpenCanBeMadeToFail) {
+TEST(SimPort, OpenCanFailAndClosingLosesUnreadInput) {
   Organizer o;
   ManualClock clock;
   SimPort port(o, clock);
@@ -79,6 +79,12 @@ TEST(SimPort, OpenCanBeMadeToFail) {
   EXPECT_FALSE(port.IsOpen());
   port.Write("dir\n");  // a closed port sends nothing
   EXPECT_EQ(o.Exchanges(), 0);
+  port.SetOpenFails(false);
+  ASSERT_TRUE(port.Open({}));
+  port.Write("dir\n");
+  port.Close();  // what was not read goes with the port
+  ASSERT_TRUE(port.Open({}));
+  EXPECT_EQ(port.BytesWaiting(), 0u);
 }
 
 // Reads from fd until `expected` bytes arrived or two seconds passed.

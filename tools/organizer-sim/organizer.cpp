@@ -225,6 +225,16 @@ void Organizer::AbandonExchange() {
   block_.clear();
 }
 
+void Organizer::Restart() {
+  faults_.clear();
+  hung_up_ = false;
+  state_ = State::kCommand;
+  line_.clear();
+  line_overflow_ = false;
+  block_.clear();
+  Log('!', "restart");
+}
+
 void Organizer::Feed(std::string_view bytes) {
   for (std::size_t i = 0; i < bytes.size() && !hung_up_; ++i) {
     if (state_ == State::kPutBlock) {

@@ -67,6 +67,9 @@ class Organizer {
   bool MidExchange() const { return state_ != State::kCommand; }
   // Forgets a half-done exchange (the client gave up on it).
   void AbandonExchange();
+  // The server program started again after a fault: memos kept, the faults
+  // and a hang-up over, any half-read line or exchange forgotten.
+  void Restart();
 
   std::map<std::string, std::string> Memos() const { return memos_; }
   // Stored text without the record header and the final character 0.
@@ -164,7 +167,8 @@ class SimPort : public link::Port {
   SimPort(Organizer& organizer, ManualClock& clock, int baud = 0);
 
   bool Open(const link::PortSettings& settings) override;
-  void Close() override { open_ = false; }
+  // Input not yet read is lost with the port, as a device discards it on its last close.
+  void Close() override;
   bool IsOpen() const override { return open_; }
   std::size_t BytesWaiting() override;
   std::string Read(std::size_t max_bytes) override;

@@ -24,6 +24,11 @@ bool SimPort::Open(const link::PortSettings& settings) {
   return open_;
 }
 
+void SimPort::Close() {
+  open_ = false;
+  to_client_.clear();
+}
+
 void SimPort::Advance() {
   const std::int64_t now = clock_.NowNanos();
   while (!to_organizer_.empty() && to_organizer_.front().at <= now) {
@@ -36,6 +41,7 @@ void SimPort::Advance() {
     last_input_ = next.at;
     organizer_.Feed(std::string_view(&next.byte, 1));
     const std::string reply = organizer_.TakeOutput();
+    if (!open_) continue;  // nobody listens
     // Replies start going out once the byte that caused them has arrived.
     std::int64_t at = to_client_.empty() ? next.at : std::max(next.at, to_client_.back().at);
     for (char c : reply) {
