@@ -50,6 +50,9 @@ struct SimRig {
     settings::SetDefaultConfig(state.ConfigValues, settings::SettingsGroup::kAll);
     client.ListComputerDirectory();
   }
+  // A memo's text, or "" when there is none.
+  std::string Text(const std::string& name) const { return organizer.Text(name).value_or(""); }
+  bool Has(const std::string& name) const { return organizer.Text(name).has_value(); }
   void Put(const std::map<std::string, std::string>& texts) {
     for (const auto& [name, text] : texts) organizer.PutText(name, text);
   }

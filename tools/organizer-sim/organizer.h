@@ -188,6 +188,7 @@ class SimPort : public link::Port {
   };
   // Hands due bytes to the organizer and queues its replies.
   void Advance();
+  std::deque<Timed>::const_iterator FirstNotDue() const;
   std::int64_t NextEvent() const;
 
   Organizer& organizer_;

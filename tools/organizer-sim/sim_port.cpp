@@ -51,12 +51,16 @@ void SimPort::Advance() {
   }
 }
 
+std::deque<SimPort::Timed>::const_iterator SimPort::FirstNotDue() const {
+  // Arrival times never decrease along the queue, so a long reply (a "dir" of
+  // thousands of names) is searched, not walked, on every poll.
+  return std::upper_bound(to_client_.begin(), to_client_.end(), clock_.NowNanos(),
+                          [](std::int64_t now, const Timed& t) { return now < t.at; });
+}
+
 std::size_t SimPort::BytesWaiting() {
   Advance();
-  const std::int64_t now = clock_.NowNanos();
-  std::size_t n = 0;
-  while (n < to_client_.size() && to_client_[n].at <= now) ++n;
-  return n;
+  return static_cast<std::size_t>(FirstNotDue() - to_client_.begin());
 }
 
 std::string SimPort::Read(std::size_t max_bytes) {
@@ -89,13 +93,8 @@ std::size_t SimPort::BytesToSend() {
 std::int64_t SimPort::NextEvent() const {
   std::int64_t next = kNever;
   if (!to_organizer_.empty()) next = to_organizer_.front().at;
-  const std::int64_t now = clock_.NowNanos();
-  for (const Timed& t : to_client_) {
-    if (t.at > now) {
-      next = std::min(next, t.at);
-      break;
-    }
-  }
+  const auto arriving = FirstNotDue();
+  if (arriving != to_client_.end()) next = std::min(next, arriving->at);
   return next;
 }
 
