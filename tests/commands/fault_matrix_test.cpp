@@ -109,16 +109,16 @@ struct Command {
   std::vector<std::string> rows;  // the organizer pane after a whole run; empty: not looked at
 };
 
-const std::string kOldR = AllBytes(2100), kNewR = AllBytes(3000).substr(7), kG = AllBytes(1956);
+const std::string kOldR = AllBytes(4000), kNewR = AllBytes(3000).substr(7), kG = AllBytes(1956);
 
 // A root with a directory tree (a file of exactly one full part two levels
-// down), a file of two parts and two plain memos; a computer with a file and a
+// down), a file of three parts and two plain memos; a computer with a file and a
 // tree to send and old files where copies land.
 void Seed(SimRig& rig) {
   using testing::Dir;
   using testing::File;
   using testing::IndexOf;
-  rig.Put({{"fs0", IndexOf({Dir("A", 0), File("r", 1, 144, 1)})},
+  rig.Put({{"fs0", IndexOf({Dir("A", 0), File("r", 2, 88, 1)})},
            {"fs0_0", IndexOf({Dir("B", 0), File("f", 0, 5, 1)})},
            {"fs0_0_0", IndexOf({File("g", 1, 0, 0)})},
            {"m1", "memo one"},
