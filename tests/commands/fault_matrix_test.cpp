@@ -126,6 +126,7 @@ void Seed(SimRig& rig) {
   rig.PutFile("fs0", 1, kOldR);
   rig.PutFile("fs0_0", 1, "f's 5");
   rig.PutFile("fs0_0_0", 0, kG);
+  rig.organizer.Remove("fs0_0_0_0_1");  // the empty last part other clients leave out
   rig.files.directories.insert({"c:\\A\\", "c:\\T\\", "c:\\T\\U\\"});
   rig.files.files = {{"c:\\r", kNewR},     {"c:\\A\\f", "old f"},
                      {"c:\\m1", "old m1"}, {"c:\\note.txt", AllBytes(2100)},

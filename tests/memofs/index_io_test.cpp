@@ -76,27 +76,6 @@ TEST_F(IndexFixture, MissingIndexIsCreatedEmptyUnlessStopped) {
   EXPECT_EQ(port.written, "get fs0\n");
 }
 
-TEST_F(IndexFixture, SilenceNeverOverwritesADirectory) {
-  // No line feed within the limit, complete silence, or a cut-off word.
-  for (const std::string& input : {std::string(), std::string("fou")}) {
-    SetUp();
-    port.written.clear();
-    port.Arrive(input);
-    EXPECT_FALSE(ReadIndex(fs));
-    EXPECT_EQ(port.written, "get fs0\n");
-    EXPECT_FALSE(link.IsOpen());
-    EXPECT_EQ(state.EntryCount(), 1);
-  }
-  EXPECT_EQ(host.unsynchronized, 2);
-}
-
-TEST_F(IndexFixture, BadClosingWordLeavesRowZeroOnly) {
-  port.Arrive("found\n10\nF 0 1 0 x err\n");
-  EXPECT_FALSE(ReadIndex(fs));
-  EXPECT_EQ(state.EntryCount(), 1);
-  EXPECT_EQ(host.unsynchronized, 1);
-}
-
 TEST_F(IndexFixture, WriteIndexRefusesAFullDirectoryAndSendsNothing) {
   state.DirectoryTable.push_back({kReservedName, kTypeRoot, 0, 0, 0});
   // "F 0 0 0 " + name + " " is 9 characters plus the name: 1956 exactly.
@@ -173,15 +152,6 @@ TEST_F(MakeDirectoryFixture, RefusalsChangeNothing) {
   EXPECT_EQ(host.errors.back(), kTooDeepMessage);
   EXPECT_EQ(state.EntryCount(), 1);
   EXPECT_EQ(port.written, "");
-}
-
-TEST_F(MakeDirectoryFixture, AFailedParentWriteDropsTheNewRow) {
-  Load({{"a", kTypeFile, 0, 5, 0}});
-  port.Arrive("ok\nok\nno\n");
-  MakeOrganizerDirectory(fs, "new");
-  EXPECT_EQ(state.EntryCount(), 2);
-  EXPECT_EQ(host.unsynchronized, 1);
-  EXPECT_EQ(state.CurrentIndexName, "fs0");
 }
 
 }  // namespace
