@@ -8,7 +8,7 @@ seconds=${1:-60}
 ./scripts/deps.sh cmake ninja-build clang libclang-rt-14-dev libgtest-dev
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAVO_CORE_ONLY=ON -DTAVO_FUZZ=ON \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-targets=(fuzz_index_text fuzz_reply fuzz_config)
+targets=(fuzz_index_text fuzz_reply fuzz_config fuzz_organizer)
 cmake --build build-fuzz -j "$(nproc)" --target "${targets[@]}"
 for t in "${targets[@]}"; do
   corpus=build-fuzz/corpus/$t
@@ -17,6 +17,8 @@ for t in "${targets[@]}"; do
   if compgen -G "$regressions/*" >/dev/null; then
     build-fuzz/tests/fuzz/$t "$regressions"/*
   fi
+  dict=()
+  [ -f "tests/fuzz/$t.dict" ] && dict=(-dict="tests/fuzz/$t.dict")
   build-fuzz/tests/fuzz/$t -max_total_time="$seconds" -artifact_prefix="$regressions/" \
-    -print_final_stats=0 "$corpus" 2>&1 | tail -n 2
+    "${dict[@]}" -print_final_stats=0 "$corpus" 2>&1 | tail -n 1 | sed "s|^|$t: |"
 done
