@@ -22,6 +22,23 @@ bool IsSixteenBitNumber(const std::string& field) {
   return std::stol(field) <= std::numeric_limits<std::int16_t>::max();
 }
 
+// A field as a report line can show it: short, control and high bytes as \xHH.
+std::string Shown(const std::string& field) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  for (std::size_t i = 0; i < field.size() && i < 12; ++i) {
+    const auto c = static_cast<unsigned char>(field[i]);
+    if (c >= 0x20 && c < 0x7f && c != '\\') {
+      out += field[i];
+    } else {
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 0xf];
+    }
+  }
+  return field.size() > 12 ? out + "..." : out;
+}
+
 // Why a text is not what the writer makes, or nothing. The reader is lenient
 // (it reads damaged numbers by their leading digits and drops a cut entry), so
 // a text it accepts can still have lost entries or changed numbers.
@@ -43,7 +60,7 @@ std::optional<std::string> IndexTextFault(const std::string& text) {
     }
     for (int i = 1; i <= 3; ++i) {
       if (!IsSixteenBitNumber(fields[i])) {
-        return "bad number \"" + fields[i] + "\" in the entry at character " +
+        return "bad number \"" + Shown(fields[i]) + "\" in the entry at character " +
                std::to_string(entry);
       }
     }
@@ -86,7 +103,7 @@ class Walker {
       }
       // The client finds the first of two same names only; the second is lost to it.
       if (!names.insert({directory, e.EntryName}).second) {
-        Problem(index, (directory ? "directory " : "file ") + e.EntryName + " listed twice");
+        Problem(index, (directory ? "directory " : "file ") + Shown(e.EntryName) + " listed twice");
       }
       const std::string stem = ChildIndexName(index, e.EntryNumber);
       // Names grow downwards and stop at 20 characters, so the walk ends.

@@ -63,6 +63,8 @@ TEST(Checker, FindsEveryKindOfDamage) {
       {"fs0: index text ends in a cut", [](Store& s) { s["fs0"] += "F"; }},
       {"fs0: bad number \"1x\"", [](Store& s) { s["fs0"] += "F 1x 0 5 n "; }},
       {"fs0: bad number \"40000\"", [](Store& s) { s["fs0"] += "F 40000 0 5 n "; }},
+      {"fs0: bad number \"\\x01\\xff\\x5c234567890...\"",
+       [](Store& s) { s["fs0"] += "F \x01\xff\\2345678901234 0 5 n "; }},
       {"fs0: directory entry at character", [](Store& s) { s["fs0"] += "D 1 0 5 n "; }},
       {"fs0_5: impossible part numbers", [](Store& s) { s["fs0"] += "F 0 1956 5 n "; }},
       {"fs0_0: index text of 1957", [](Store& s) { s["fs0_0"].resize(1957, 'x'); }},

@@ -103,7 +103,9 @@ int Check(const std::string& store) {
   const tavo::memofs::CheckReport report = tavo::memofs::CheckMemoFileSystem(organizer.Texts());
   std::cout << report.Summary() << "\n";
   for (const std::string& problem : report.problems) std::cout << "problem: " << problem << "\n";
-  for (const std::string& orphan : report.orphans) std::cout << "orphan: " << orphan << "\n";
+  for (const std::string& orphan : report.orphans) {
+    std::cout << "orphan: " << tavo::sim::Escaped(orphan) << "\n";
+  }
   return report.Clean() ? 0 : 1;
 }
 

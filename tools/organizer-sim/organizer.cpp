@@ -40,6 +40,15 @@ bool KeptInFileName(unsigned char c) {
   return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
 }
 
+std::string TextOf(const std::string& image) {
+  if (image.size() <= kHeaderBytes) return {};
+  std::string text = image.substr(kHeaderBytes);
+  if (!text.empty() && text.back() == '\0') text.pop_back();
+  return text;
+}
+
+}  // namespace
+
 std::string Escaped(std::string_view bytes) {
   std::string out;
   for (char ch : bytes) {
@@ -54,15 +63,6 @@ std::string Escaped(std::string_view bytes) {
   }
   return out;
 }
-
-std::string TextOf(const std::string& image) {
-  if (image.size() <= kHeaderBytes) return {};
-  std::string text = image.substr(kHeaderBytes);
-  if (!text.empty() && text.back() == '\0') text.pop_back();
-  return text;
-}
-
-}  // namespace
 
 std::optional<Fault> ParseFault(std::string_view text) {
   const std::size_t at = text.find('@');

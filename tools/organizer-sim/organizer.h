@@ -138,6 +138,10 @@ class Organizer {
   std::function<void(const std::string&)> sink_;
 };
 
+// Bytes outside printable ASCII, and the backslash, as \xHH: a memo name or
+// a line fit for a transcript or a terminal.
+std::string Escaped(std::string_view bytes);
+
 // Store file name of a memo name: letters a-z, digits, "_" and "-" stay, every other
 // byte (upper case letters included, so case-insensitive file systems keep
 // "Fs0" and "fs0" apart) becomes "%HH"; ".memo" is appended.
