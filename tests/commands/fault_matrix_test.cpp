@@ -118,19 +118,6 @@ std::vector<std::string> LaterDirectoriesStartEmpty(const sim::Organizer& organi
   return broken;
 }
 
-// A command as the user gives it, and what a whole run of it changes.
-struct Command {
-  const char* name;
-  // File system memos it may leave that no index reaches: parts of a copy to
-  // the organizer that was cut off, and what is left of an item whose entry a
-  // deletion took out before it was gone. Prefixes of memo names.
-  std::vector<std::string> orphans;
-  std::function<void(SimRig&)> go;   // from the synchronized root to where it runs
-  std::function<void(SimRig&)> run;  // selects what still exists and clicks
-  std::function<void(Picture& organizer, Picture& computer)> changes;
-  std::vector<std::string> rows;  // the organizer pane after a whole run; empty: not looked at
-};
-
 const std::string kOldR = AllBytes(4000), kNewR = AllBytes(3000).substr(7), kG = AllBytes(1956);
 
 // A root with a directory tree (a file of exactly one full part two levels
@@ -158,8 +145,9 @@ void Seed(SimRig& rig) {
 void Pick(testing::FakeView::Pane& pane, const std::vector<std::string>& texts) {
   for (const std::string& text : texts) {
     const int row = pane.Find(text);
-    if (row >= 0) pane.selected[row] = true;
-    if (row >= 0) pane.current = row;
+    if (row < 0) continue;
+    pane.selected[row] = true;
+    pane.current = row;
   }
 }
 void ToComputer(SimRig& rig, const std::vector<std::string>& rows) {
@@ -180,107 +168,97 @@ void Delete(SimRig& rig, const std::vector<std::string>& rows) {
   }
   rig.client.Delete_Click();
 }
-void Stay(SimRig&) {}
 void MemoView(SimRig& rig) { rig.EnterMemoView(); }
-void Same(Picture&, Picture&) {}
 
-std::vector<Command> Commands() {
-  return {
-      {"synchronize",
-       {},
-       Stay,
-       [](SimRig& rig) { rig.client.Synchronize_Click(); },
-       Same,
-       {"<Sharp Memos>", "<A>", "r"}},
-      {"enter a directory",
-       {},
-       Stay,
-       [](SimRig& rig) { rig.DoubleClick("<A>"); },
-       Same,
-       {"<..>", "<B>", "f"}},
-      {"memo view",
-       {},
-       Stay,
-       [](SimRig& rig) { rig.DoubleClick("<Sharp Memos>"); },
-       Same,
-       {"<..>", "m1", "m2"}},
-      {"copy a file to the computer",
-       {},
-       Stay,
-       [](SimRig& rig) { ToComputer(rig, {"r"}); },
-       [](Picture&, Picture& pc) { pc["c:\\r"] = kOldR; },
-       {}},
-      {"copy a tree to the computer",
-       {},
-       Stay,
-       [](SimRig& rig) { ToComputer(rig, {"<A>"}); },
-       [](Picture&, Picture& pc) {
-         pc["c:\\A\\f"] = "f's 5";
-         pc["c:\\A\\B\\g"] = kG;
-       },
-       {}},
-      {"copy a memo to the computer",
-       {},
-       MemoView,
-       [](SimRig& rig) { ToComputer(rig, {"m1"}); },
-       [](Picture&, Picture& pc) { pc["c:\\m1"] = "memo one"; },
-       {}},
-      {"copy a file to the organizer",
-       {"fs0_1_", "fs0_2_"},
-       Stay,
-       [](SimRig& rig) { ToOrganizer(rig, {"r"}); },
-       [](Picture& org, Picture&) { org["r"] = kNewR; },
-       {"<Sharp Memos>", "<A>", "r"}},
-      {"copy a tree to the organizer",
-       {"fs0_2"},
-       Stay,
-       [](SimRig& rig) { ToOrganizer(rig, {"<T>"}); },
-       [](Picture& org, Picture&) {
-         org["T\\"] = org["T\\U\\"] = "";
-         org["T\\x"] = "x's";
-         org["T\\U\\y"] = AllBytes(2000);
-       },
-       {"<Sharp Memos>", "<A>", "<T>", "r"}},
-      {"copy a memo to the organizer",
-       {},
-       MemoView,
-       [](SimRig& rig) { ToOrganizer(rig, {"note.txt"}); },
-       [](Picture& org, Picture&) {
-         org[":note.txt0"] = AllBytes(1956);
-         org[":note.txt1"] = AllBytes(2100).substr(1956);
-       },
-       {"<..>", "m1", "m2", "note.txt0", "note.txt1"}},
-      {"delete a file",
-       {"fs0_1_"},
-       Stay,
-       [](SimRig& rig) { Delete(rig, {"r"}); },
-       [](Picture& org, Picture&) { org.erase("r"); },
-       {"<Sharp Memos>", "<A>"}},
-      {"delete a tree",
-       {"fs0_0"},
-       Stay,
-       [](SimRig& rig) { Delete(rig, {"<A>"}); },
-       [](Picture& org, Picture&) {
-         for (const char* key : {"A\\", "A\\f", "A\\B\\", "A\\B\\g"}) org.erase(key);
-       },
-       {"<Sharp Memos>", "r"}},
-      {"delete a memo",
-       {},
-       MemoView,
-       [](SimRig& rig) { Delete(rig, {"m1"}); },
-       [](Picture& org, Picture&) { org.erase(":m1"); },
-       {"<..>", "m2"}},
-      {"create a directory",
-       {"fs0_2"},
-       Stay,
-       [](SimRig& rig) {
-         rig.view.new_directories = {{1, "New"}};
-         rig.client.CreateDir_Click();
-       },
-       [](Picture& org, Picture&) { org["New\\"] = ""; },
-       {"<Sharp Memos>", "<A>", "<New>", "r"}},
-  };
-}
+// A command as the user gives it, and what a whole run of it changes.
+struct Command {
+  const char* name;
+  std::function<void(SimRig&)> run;  // selects what still exists and clicks
+  std::function<void(Picture& organizer, Picture& computer)> changes = [](Picture&, Picture&) {};
+  std::vector<std::string> rows = {};  // the organizer pane after a whole run; empty: not looked at
+  std::function<void(SimRig&)> go = [](SimRig&) {};  // from the synchronized root to where it runs
+  // File system memos it may leave that no index reaches: parts of a copy to
+  // the organizer that was cut off, and what is left of an item whose entry a
+  // deletion took out before it was gone. Prefixes of memo names.
+  std::vector<std::string> orphans = {};
+};
+
+const Command kCommands[] = {
+    {.name = "synchronize",
+     .run = [](SimRig& rig) { rig.client.Synchronize_Click(); },
+     .rows = {"<Sharp Memos>", "<A>", "r"}},
+    {.name = "enter a directory",
+     .run = [](SimRig& rig) { rig.DoubleClick("<A>"); },
+     .rows = {"<..>", "<B>", "f"}},
+    {.name = "memo view",
+     .run = [](SimRig& rig) { rig.DoubleClick("<Sharp Memos>"); },
+     .rows = {"<..>", "m1", "m2"}},
+    {.name = "copy a file to the computer",
+     .run = [](SimRig& rig) { ToComputer(rig, {"r"}); },
+     .changes = [](Picture&, Picture& pc) { pc["c:\\r"] = kOldR; }},
+    {.name = "copy a tree to the computer",
+     .run = [](SimRig& rig) { ToComputer(rig, {"<A>"}); },
+     .changes =
+         [](Picture&, Picture& pc) {
+           pc["c:\\A\\f"] = "f's 5";
+           pc["c:\\A\\B\\g"] = kG;
+         }},
+    {.name = "copy a memo to the computer",
+     .run = [](SimRig& rig) { ToComputer(rig, {"m1"}); },
+     .changes = [](Picture&, Picture& pc) { pc["c:\\m1"] = "memo one"; },
+     .go = MemoView},
+    {.name = "copy a file to the organizer",
+     .run = [](SimRig& rig) { ToOrganizer(rig, {"r"}); },
+     .changes = [](Picture& org, Picture&) { org["r"] = kNewR; },
+     .rows = {"<Sharp Memos>", "<A>", "r"},
+     .orphans = {"fs0_1_", "fs0_2_"}},
+    {.name = "copy a tree to the organizer",
+     .run = [](SimRig& rig) { ToOrganizer(rig, {"<T>"}); },
+     .changes =
+         [](Picture& org, Picture&) {
+           org["T\\"] = org["T\\U\\"] = "";
+           org["T\\x"] = "x's";
+           org["T\\U\\y"] = AllBytes(2000);
+         },
+     .rows = {"<Sharp Memos>", "<A>", "<T>", "r"},
+     .orphans = {"fs0_2"}},
+    {.name = "copy a memo to the organizer",
+     .run = [](SimRig& rig) { ToOrganizer(rig, {"note.txt"}); },
+     .changes =
+         [](Picture& org, Picture&) {
+           org[":note.txt0"] = AllBytes(1956);
+           org[":note.txt1"] = AllBytes(2100).substr(1956);
+         },
+     .rows = {"<..>", "m1", "m2", "note.txt0", "note.txt1"},
+     .go = MemoView},
+    {.name = "delete a file",
+     .run = [](SimRig& rig) { Delete(rig, {"r"}); },
+     .changes = [](Picture& org, Picture&) { org.erase("r"); },
+     .rows = {"<Sharp Memos>", "<A>"},
+     .orphans = {"fs0_1_"}},
+    {.name = "delete a tree",
+     .run = [](SimRig& rig) { Delete(rig, {"<A>"}); },
+     .changes =
+         [](Picture& org, Picture&) {
+           for (const char* key : {"A\\", "A\\f", "A\\B\\", "A\\B\\g"}) org.erase(key);
+         },
+     .rows = {"<Sharp Memos>", "r"},
+     .orphans = {"fs0_0"}},
+    {.name = "delete a memo",
+     .run = [](SimRig& rig) { Delete(rig, {"m1"}); },
+     .changes = [](Picture& org, Picture&) { org.erase(":m1"); },
+     .rows = {"<..>", "m2"},
+     .go = MemoView},
+    {.name = "create a directory",
+     .run =
+         [](SimRig& rig) {
+           rig.view.new_directories = {{1, "New"}};
+           rig.client.CreateDir_Click();
+         },
+     .changes = [](Picture& org, Picture&) { org["New\\"] = ""; },
+     .rows = {"<Sharp Memos>", "<A>", "<New>", "r"},
+     .orphans = {"fs0_2"}},
+};
 
 struct FaultName {
   sim::FaultKind kind;
@@ -349,9 +327,15 @@ bool IsKnown(const std::string& command, const char* fault, int at) {
   return false;
 }
 
-// Invariants after `run` with a fault; then the retry. Returns what broke.
-std::vector<std::string> RunCase(const Command& c, const FaultName* fault, int at,
-                                 double clean_seconds, int* exchanges, double* seconds) {
+struct Outcome {
+  std::vector<std::string> broken;  // the invariants that did not hold
+  int exchanges = 0;
+  double seconds = 0;  // of virtual time
+};
+
+// Runs the command with a fault at exchange `at` (none: a clean run), checks
+// the invariants, then the retry.
+Outcome RunCase(const Command& c, const FaultName* fault, int at, double clean_seconds) {
   SimRig rig;
   Seed(rig);
   rig.Sync();
@@ -365,10 +349,10 @@ std::vector<std::string> RunCase(const Command& c, const FaultName* fault, int a
   if (fault) rig.organizer.InjectFault({fault->kind, first + at});
   const double started = rig.clock.Now();
   c.run(rig);
-  *seconds = rig.clock.Now() - started;
-  *exchanges = rig.organizer.Exchanges() - first;
-
-  std::vector<std::string> broken;
+  Outcome outcome;
+  outcome.seconds = rig.clock.Now() - started;
+  outcome.exchanges = rig.organizer.Exchanges() - first;
+  std::vector<std::string>& broken = outcome.broken;
   std::string when;
   const auto expect = [&](bool ok, const std::string& what) {
     if (!ok) broken.push_back(when + what);
@@ -394,12 +378,11 @@ std::vector<std::string> RunCase(const Command& c, const FaultName* fault, int a
     for (const std::string& side : sides) expect(false, side);
   };
   check_store(!fault);
-  if (*seconds > clean_seconds + (fault ? kFaultCost : 0)) {
-    broken.push_back("took " + std::to_string(*seconds) + " s");
-  }
+  expect(outcome.seconds <= clean_seconds + (fault ? kFaultCost : 0),
+         "took " + std::to_string(outcome.seconds) + " s");
   if (!fault) {
-    if (!c.rows.empty() && rig.OrganizerRows() != c.rows) broken.push_back("wrong pane rows");
-    return broken;
+    expect(c.rows.empty() || rig.OrganizerRows() == c.rows, "wrong pane rows");
+    return outcome;
   }
 
   for (const std::string& later : LaterDirectoriesStartEmpty(rig.organizer)) {
@@ -411,31 +394,27 @@ std::vector<std::string> RunCase(const Command& c, const FaultName* fault, int a
   rig.client.Synchronize_Click();
   if (!rig.client.Synchronized()) {
     broken.push_back("a fresh Synchronize failed");
-    return broken;
+    return outcome;
   }
   c.go(rig);
   c.run(rig);
   check_store(true);
   expect(c.rows.empty() || rig.OrganizerRows() == c.rows, "wrong pane rows");
-  return broken;
+  return outcome;
 }
 
 TEST(FaultMatrix, EveryCommandEveryFaultEveryExchange) {
   int cases = 0, passed = 0, known = 0;
-  for (const Command& c : Commands()) {
-    int exchanges = 0;
-    double clean = 0;
-    const std::vector<std::string> clean_broken = RunCase(c, nullptr, 0, 1e9, &exchanges, &clean);
-    ASSERT_TRUE(clean_broken.empty()) << c.name << ": " << clean_broken.front();
-    ASSERT_GT(exchanges, 0) << c.name;
+  for (const Command& c : kCommands) {
+    const Outcome clean = RunCase(c, nullptr, 0, 1e9);
+    ASSERT_TRUE(clean.broken.empty()) << c.name << ": " << clean.broken.front();
+    ASSERT_GT(clean.exchanges, 0) << c.name;
     for (const FaultName& fault : kFaults) {
-      for (int at = 1; at <= exchanges; ++at) {
+      for (int at = 1; at <= clean.exchanges; ++at) {
         ++cases;
         const std::string id =
             std::string(c.name) + ", " + fault.word + " at " + std::to_string(at);
-        int ignored = 0;
-        double seconds = 0;
-        const std::vector<std::string> broken = RunCase(c, &fault, at, clean, &ignored, &seconds);
+        const std::vector<std::string> broken = RunCase(c, &fault, at, clean.seconds).broken;
         if (IsKnown(c.name, fault.word, at)) {
           ++known;
           if (broken.empty()) std::cout << "known fault no longer seen: " << id << "\n";
