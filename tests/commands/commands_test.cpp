@@ -40,23 +40,14 @@ TEST(Commands, EverySizeRoundTripsInBothViews) {
     pieces.erase(pieces.begin());  // "<..>"
     EXPECT_EQ(pieces.size(), (size + 1955) / 1956);
     rig.files.files.clear();
-    rig.ToComputer(pieces);
+    ASSERT_TRUE(rig.view.Select(rig.view.organizer, pieces));
+    rig.view.organizer.current = 0;  // the focus on "<..>" still copies the memos
+    rig.client.Copy1_Click();
     std::string joined;
     for (const std::string& piece : pieces) joined += rig.files.files["c:\\" + piece];
     EXPECT_EQ(joined, bytes);
     rig.ExpectSettled();
   }
-}
-
-TEST(Commands, FileStoredWithoutItsEmptyLastPartStillCopiesBack) {
-  Rig rig;
-  rig.Put({{"fs0", IndexOf({File("two", 2, 0, 0)})},
-           {"fs0_0_0", AllBytes(1956)},
-           {"fs0_0_1", AllBytes(1956)}});
-  rig.Sync();
-  rig.ToComputer({"two"});
-  EXPECT_EQ(rig.files.files["c:\\two"], AllBytes(1956) + AllBytes(1956));
-  EXPECT_TRUE(rig.client.Synchronized());
 }
 
 TEST(Commands, FiveThousandBytesGoAsThreeImagesWithTheirPercentages) {
@@ -74,45 +65,6 @@ TEST(Commands, FiveThousandBytesGoAsThreeImagesWithTheirPercentages) {
   for (const char* percent : {"39", "78", "100"}) {
     EXPECT_TRUE(rig.Shown(std::string("Copying file n.txt (") + percent + "%) ..."));
   }
-}
-
-TEST(Commands, MemoViewCopiesPiecesAndBack) {
-  Rig rig;
-  rig.files.files["c:\\small.txt"] = AllBytes(1955);
-  rig.files.files["c:\\notes.txt"] = AllBytes(5000);
-  rig.files.files["c:\\fs0_1"] = "would clobber an index";
-  rig.Sync();
-  rig.EnterMemoView();
-  rig.ToOrganizer({"small.txt", "notes.txt", "fs0_1"});
-  EXPECT_EQ(rig.Text("small.txt"), AllBytes(1955));
-  EXPECT_EQ(rig.Text("notes.txt2"), AllBytes(5000).substr(3912));
-  EXPECT_FALSE(rig.Has("fs0_1"));
-  ASSERT_EQ(rig.state.MemoViewActive, 1);
-  rig.files.files.clear();
-  ASSERT_TRUE(rig.view.Select(rig.view.organizer, {"small.txt", "notes.txt1"}));
-  rig.view.organizer.current = 0;  // the focus on "<..>" still copies the memos
-  rig.client.Copy1_Click();
-  EXPECT_EQ(rig.files.files["c:\\small.txt"], AllBytes(1955));
-  EXPECT_EQ(rig.files.files["c:\\notes.txt1"], AllBytes(5000).substr(1956, 1956));
-  rig.ExpectSettled();
-}
-
-TEST(Commands, TreeThreeLevelsDeepGoesAndComesBack) {
-  Rig rig;
-  rig.files.directories = {"c:\\", "c:\\t\\", "c:\\t\\u\\", "c:\\t\\u\\v\\", "c:\\back\\"};
-  rig.files.files = {
-      {"c:\\t\\a", AllBytes(10)}, {"c:\\t\\u\\b", AllBytes(2000)}, {"c:\\t\\u\\v\\c", AllBytes(0)}};
-  rig.Sync();
-  rig.ToOrganizer({"<t>"});
-  EXPECT_EQ(rig.state.CurrentIndexName, "fs0");
-  EXPECT_TRUE(memofs::CheckMemoFileSystem(rig.organizer.Texts()).Clean());
-  rig.state.ComputerPath = "\\back\\";
-  rig.ToComputer({"<t>"});
-  EXPECT_EQ(rig.state.CurrentIndexName, "fs0");
-  EXPECT_EQ(rig.files.files["c:\\back\\t\\a"], AllBytes(10));
-  EXPECT_EQ(rig.files.files["c:\\back\\t\\u\\b"], AllBytes(2000));
-  EXPECT_EQ(rig.files.files.count("c:\\back\\t\\u\\v\\c"), 1u);
-  rig.ExpectSettled();
 }
 
 TEST(Commands, DeletingTwelvePartsSendsEachWithItsPercentage) {

@@ -260,11 +260,9 @@ const NameCase kCases[] = {
        rig.Put(
            {{"fs0", IndexOf({Dir("d", 0), File("x", 0, 1, 1)})}, {"fs0_0", ""}, {"fs0_1_0", "x"}});
        rig.files.directories.insert({"c:\\in\\x\\", "c:\\in\\Sharp Memos\\"});
-       rig.files.files = {{"c:\\in\\d", "1"},
-                          {"c:\\in\\Sharp Memos", "2"},
-                          {"c:\\in\\x\\y", "3"},
-                          {"c:\\in\\bad\nname", "4"},
-                          {"c:\\in\\y\xffz", "5"}};
+       rig.files.files = {{"c:\\in\\d", "1"},      {"c:\\in\\Sharp Memos", "2"},
+                          {"c:\\in\\x\\y", "3"},   {"c:\\in\\bad\nname", "4"},
+                          {"c:\\in\\y\xffz", "5"}, {"c:\\in\\fs0_1", "6"}};
      },
      [](SimRig& rig) {
        rig.ToOrganizer({"d", "Sharp Memos", "<x>", "bad\nname", "y\xffz"});
@@ -272,6 +270,9 @@ const NameCase kCases[] = {
        rig.client.CreateDir_Click();
        rig.DoubleClick("<d>");  // below the root the name is free
        rig.ToOrganizer({"Sharp Memos"});
+       rig.DoubleClick("<..>");
+       rig.EnterMemoView();  // memos named like the file system's own would clobber it
+       rig.ToOrganizer({"fs0_1"});
        rig.DoubleClick("<..>");
        rig.ToOrganizer({"<Sharp Memos>"});
      },
@@ -286,7 +287,10 @@ const NameCase kCases[] = {
                           "name!",
                           "Warning: Can't use reserved name Sharp Memos in this directory! This "
                           "file will not be copied!",
-                          "Warning: Can't copy y\xffz" + kNotThere, reserved, reserved}));
+                          "Warning: Can't copy y\xffz" + kNotThere, reserved,
+                          "Warning: Can't use reserved name fs0_1 in this directory! This file "
+                          "will not be copied!",
+                          reserved}));
        EXPECT_EQ(rig.Text("fs0_0"), IndexOf({File("Sharp Memos", 0, 1, 0)}));
        EXPECT_FALSE(rig.client.Synchronized());  // the reserved directory stopped the copy
      }},
