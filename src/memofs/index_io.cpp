@@ -19,6 +19,12 @@ DirectoryEntry FirstRow(const OrganizerState& state) {
   return row;
 }
 
+void RefuseFullDirectory(MemoFs& fs) {
+  fs.host.ShowError(kFullDirectoryMessage);
+  fs.state.StopRequested = 1;
+  fs.host.SetUnsynchronized();
+}
+
 }  // namespace
 
 bool ReadIndex(MemoFs& fs) {
@@ -54,9 +60,7 @@ bool WriteIndex(MemoFs& fs) {
   OrganizerState& state = fs.state;
   const std::string text = BuildIndexText(state.DirectoryTable);
   if (text.size() > kMaxIndexText) {
-    fs.host.ShowError(kFullDirectoryMessage);
-    state.StopRequested = 1;
-    fs.host.SetUnsynchronized();
+    RefuseFullDirectory(fs);
     return false;
   }
   const std::string image = BuildMemoImage(state.CurrentIndexName, text);
@@ -91,20 +95,28 @@ void MakeOrganizerDirectory(MemoFs& fs, const std::string& name) {
     return;
   }
   state.DirectoryTable.push_back(row);
+  if (BuildIndexText(state.DirectoryTable).size() > kMaxIndexText) {
+    state.DirectoryTable.pop_back();
+    RefuseFullDirectory(fs);
+    return;
+  }
+  // The new directory's own index is stored before the parent names it: a
+  // failure in between leaves an unnamed empty memo, never an entry without
+  // its index, and whatever an earlier failure left under that name is
+  // replaced rather than read as the new directory's entries.
+  if (!link::PutExchange(fs.link, child, BuildMemoImage(child, ""))) {
+    state.DirectoryTable.pop_back();
+    fs.host.LinkLost();
+    return;
+  }
   if (!WriteIndex(fs)) {
     state.DirectoryTable.pop_back();
     return;
   }
-  const std::string parent = state.CurrentIndexName;
-  state.CurrentIndexName = child;
-  ++state.CurrentDepth;
-  // Into the new directory, which creates its empty index, and back to the
-  // parent, now listing the new entry. After a failed read the table is not
-  // the organizer's: it must not be shown over the unsynchronized pane.
-  const bool entered = ReadIndex(fs);
-  state.CurrentIndexName = parent;
-  --state.CurrentDepth;
-  if (!entered || !ReadIndex(fs)) return;
+  // The parent again, now listing the new entry. After a failed read the
+  // table is not the organizer's: it must not be shown over the
+  // unsynchronized pane.
+  if (!ReadIndex(fs)) return;
   fs.host.FillOrganizerPane();
 }
 

@@ -93,9 +93,7 @@ std::optional<std::string> BytesFromNative(const std::filesystem::path& path) {
 
 #else
 
-std::filesystem::path NativeFromBytes(const std::string& bytes) {
-  return {bytes};
-}
+std::filesystem::path NativeFromBytes(const std::string& bytes) { return {bytes}; }
 
 std::optional<std::string> BytesFromNative(const std::filesystem::path& path) {
   return path.native();

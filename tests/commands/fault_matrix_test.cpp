@@ -274,59 +274,6 @@ constexpr FaultName kFaults[] = {
 // the flush that ends the command; never a wait per remaining exchange.
 constexpr double kFaultCost = link::kReplyLimit + link::kFlushSilence + 1e-6;
 
-// Faults the commands still have: run and counted, not failed. Each names a
-// command, a fault and the exchanges (counted from the command's first) where
-// that fault breaks an invariant.
-struct Known {
-  const char* command;
-  const char* fault;
-  std::vector<int> at;
-};
-const Known kKnownFaults[] = {
-    // Making a directory writes the parent's index naming it before the new
-    // directory's own index exists: a failure at that index's "get " (which
-    // finds it missing) or "put " leaves an entry whose index is missing, and
-    // since the name now exists, Create Dir again does nothing. (Entering the
-    // directory creates the index.) Exchanges: 1 "put fs0", 2 "get fs0_2",
-    // 3 "put fs0_2", 4 "get fs0".
-    {"create a directory", "silence", {2, 3}},
-    {"create a directory", "garble", {3}},
-    {"create a directory", "hangup", {2, 3}},
-    {"create a directory", "full", {3}},
-    {"create a directory", "drop", {1, 2}},
-    // The same in the tree copy, for T (fs0_2, exchanges 1 to 3) and T\U
-    // (fs0_2_0, exchanges 6 to 8).
-    {"copy a tree to the organizer", "silence", {2, 3, 7, 8}},
-    {"copy a tree to the organizer", "garble", {3, 8}},
-    {"copy a tree to the organizer", "hangup", {2, 3, 7, 8}},
-    {"copy a tree to the organizer", "full", {3, 8}},
-    {"copy a tree to the organizer", "drop", {1, 2, 6, 7}},
-    // Making a directory reads its index before writing it, so a memo of that
-    // name left by a cut-off copy or deletion becomes the new directory's
-    // index: a part of r (fs0_1_0 or fs0_2_0) is read as the index of Y in Z
-    // below, listing entries whose memos do not exist. The copy's exchanges:
-    // 1 and 2 "put fs0_2_0" and "put fs0_2_1", 3 "put fs0", 4 to 6 "del
-    // fs0_1_0" to "del fs0_1_2"; the deletion's: 1 "put fs0", 2 to 4 the parts.
-    {"copy a file to the organizer", "silence", {2, 3, 4}},
-    {"copy a file to the organizer", "garble", {2, 3}},
-    {"copy a file to the organizer", "hangup", {2, 3, 4}},
-    {"copy a file to the organizer", "full", {2, 3}},
-    {"copy a file to the organizer", "drop", {1, 2, 3}},
-    {"delete a file", "silence", {2}},
-    {"delete a file", "hangup", {2}},
-    {"delete a file", "drop", {1}},
-};
-
-bool IsKnown(const std::string& command, const char* fault, int at) {
-  for (const Known& k : kKnownFaults) {
-    if (command == k.command && std::string(fault) == k.fault &&
-        std::find(k.at.begin(), k.at.end(), at) != k.at.end()) {
-      return true;
-    }
-  }
-  return false;
-}
-
 struct Outcome {
   std::vector<std::string> broken;  // the invariants that did not hold
   int exchanges = 0;
@@ -404,7 +351,7 @@ Outcome RunCase(const Command& c, const FaultName* fault, int at, double clean_s
 }
 
 TEST(FaultMatrix, EveryCommandEveryFaultEveryExchange) {
-  int cases = 0, passed = 0, known = 0;
+  int cases = 0, passed = 0;
   for (const Command& c : kCommands) {
     const Outcome clean = RunCase(c, nullptr, 0, 1e9);
     ASSERT_TRUE(clean.broken.empty()) << c.name << ": " << clean.broken.front();
@@ -415,11 +362,6 @@ TEST(FaultMatrix, EveryCommandEveryFaultEveryExchange) {
         const std::string id =
             std::string(c.name) + ", " + fault.word + " at " + std::to_string(at);
         const std::vector<std::string> broken = RunCase(c, &fault, at, clean.seconds).broken;
-        if (IsKnown(c.name, fault.word, at)) {
-          ++known;
-          if (broken.empty()) std::cout << "known fault no longer seen: " << id << "\n";
-          continue;
-        }
         if (broken.empty()) {
           ++passed;
           continue;
@@ -430,9 +372,7 @@ TEST(FaultMatrix, EveryCommandEveryFaultEveryExchange) {
       }
     }
   }
-  std::cout << "fault matrix: " << cases << " cases, " << passed << " passed";
-  if (known > 0) std::cout << ", " << known << " known faults skipped";
-  std::cout << std::endl;
+  std::cout << "fault matrix: " << cases << " cases, " << passed << " passed" << std::endl;
 }
 
 }  // namespace
