@@ -103,6 +103,33 @@ int Client::OpenOrganizerPort() {
                         static_cast<int>(settings::WholeValue(values[settings::BaudCode])));
 }
 
+bool Client::OpenWithStatus(const std::string& text) {
+  ShowStatus(text);
+  view_.PumpEvents();
+  if (OpenOrganizerPort() >= 0) return true;
+  SetUnsynchronized();
+  return false;
+}
+
+Client::Entered Client::EnterDirectoryRow(int row) {
+  const std::string child =
+      memofs::ChildIndexName(state_.CurrentIndexName, state_.DirectoryTable[row].EntryNumber);
+  if (child.size() > memofs::kMaxMemoName) {
+    view_.ShowMessage(memofs::kTooDeepMessage);
+    state_.StopRequested = 1;
+    return Entered::kTooDeep;
+  }
+  state_.CurrentIndexName = child;
+  ++state_.CurrentDepth;
+  return ReadIndex() ? Entered::kYes : Entered::kLinkLost;
+}
+
+bool Client::LeaveDirectory() {
+  state_.CurrentIndexName = memofs::ParentIndexName(state_.CurrentIndexName);
+  --state_.CurrentDepth;
+  return ReadIndex();
+}
+
 bool Client::ReadIndex() {
   memofs::MemoFs fs = Fs();
   return memofs::ReadIndex(fs);
@@ -193,12 +220,7 @@ void Client::Synchronize_Click() {
 
 void Client::BuildMemoView() {
   state_.ReloadMemoView = false;
-  ShowStatus("Entering directory ...");
-  view_.PumpEvents();
-  if (OpenOrganizerPort() < 0) {
-    SetUnsynchronized();
-    return;
-  }
+  if (!OpenWithStatus("Entering directory ...")) return;
   state_.DirectoryTable.clear();
   state_.DirectoryTable.push_back({"..", memofs::kTypeParent, 0, 0, 0});
   const link::DirResult dir = link::DirExchange(link_, [&](const std::string& name, bool is_name) {
@@ -220,12 +242,7 @@ void Client::BuildMemoView() {
 
 void Client::EnterOrganizerDirectory(int row) {
   const memofs::DirectoryEntry entry = state_.DirectoryTable[row];
-  ShowStatus("Entering directory ...");
-  view_.PumpEvents();
-  if (OpenOrganizerPort() < 0) {
-    SetUnsynchronized();
-    return;
-  }
+  if (!OpenWithStatus("Entering directory ...")) return;
   if (entry.EntryType == memofs::kTypeParent) {
     state_.CurrentIndexName = memofs::ParentIndexName(state_.CurrentIndexName);
     --state_.CurrentDepth;

@@ -83,6 +83,19 @@ class Client : public memofs::MemoFsHost {
   void RequireLink();
 
   int OpenOrganizerPort();
+  // Shows the status text, lets events run and opens the port; after a
+  // failed opening the window is unsynchronized and the result is false.
+  bool OpenWithStatus(const std::string& text);
+  // Copy1, Copy2 and Delete: the memo view's form or the directory view's.
+  template <typename MemoView, typename DirectoryView>
+  void RunInView(MemoView&& memo_view, DirectoryView&& directory_view);
+  // Enters the directory of table row `row` and reads its index. kTooDeep: its
+  // index name would be too long (message shown, StopRequested = 1, nothing
+  // changed). kLinkLost: the read failed and the window is unsynchronized.
+  enum class Entered { kYes, kTooDeep, kLinkLost };
+  Entered EnterDirectoryRow(int row);
+  // Back to the parent directory and its index; false when the read failed.
+  bool LeaveDirectory();
   void CloseComputerFiles();
   bool ReadIndex();
   bool WriteIndex();

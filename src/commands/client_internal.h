@@ -34,6 +34,21 @@ class BusyScope {
   bool was_;
 };
 
+template <typename MemoView, typename DirectoryView>
+void Client::RunInView(MemoView&& memo_view, DirectoryView&& directory_view) {
+  BusyScope busy(busy_);
+  Guarded([&] {
+    CloseComputerFiles();
+    state_.StopRequested = 0;
+    link_lost_ = false;
+    if (state_.MemoViewActive == 1) {
+      std::forward<MemoView>(memo_view)();
+    } else {
+      std::forward<DirectoryView>(directory_view)();
+    }
+  });
+}
+
 template <typename F>
 void Client::Step(F&& step) {
   try {

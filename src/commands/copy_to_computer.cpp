@@ -22,26 +22,12 @@ bool Client::SafeComputerName(const std::string& name, const std::string& rel) {
 }
 
 void Client::Copy1_Click() {
-  BusyScope busy(busy_);
-  Guarded([&] {
-    CloseComputerFiles();
-    state_.StopRequested = 0;
-    // Rows of the memo view are plain memos, whichever row has the focus.
-    if (state_.MemoViewActive == 1) {
-      CopyMemosToComputer();
-    } else {
-      CopyTreeToComputer();
-    }
-  });
+  // Rows of the memo view are plain memos, whichever row has the focus.
+  RunInView([&] { CopyMemosToComputer(); }, [&] { CopyTreeToComputer(); });
 }
 
 void Client::CopyMemosToComputer() {
-  ShowStatus("Copying memo ...");
-  view_.PumpEvents();
-  if (OpenOrganizerPort() < 0) {
-    SetUnsynchronized();
-    return;
-  }
+  if (!OpenWithStatus("Copying memo ...")) return;
   const int bound = std::min(state_.EntryCount(), view_.OrganizerRowCount());
   for (int row = 1; row < bound; ++row) {
     if (!view_.OrganizerRowSelected(row)) continue;
@@ -103,16 +89,9 @@ void Client::CopyDirectoryToComputer(const std::string& base, const std::string&
   if (row < 0) row = memofs::FindEntry(state_, "<" + Trim(name) + ">");
   if (row < 1 || state_.DirectoryTable[row].EntryType != memofs::kTypeDirectory) return;
   if (!SafeComputerName(Trim(name), rel)) return;
-  const std::string child =
-      memofs::ChildIndexName(state_.CurrentIndexName, state_.DirectoryTable[row].EntryNumber);
-  if (child.size() > memofs::kMaxMemoName) {
-    view_.ShowMessage(memofs::kTooDeepMessage);
-    state_.StopRequested = 1;
-    return;
-  }
-  state_.CurrentIndexName = child;
-  ++state_.CurrentDepth;
-  if (!ReadIndex()) throw CommandEnded{};
+  const Entered entered = EnterDirectoryRow(row);
+  if (entered == Entered::kTooDeep) return;
+  if (entered == Entered::kLinkLost) throw CommandEnded{};
   if (state_.StopRequested != 1) {
     files_.MakeDirectory(ComputerRoot() + base + rel + "\\");
     // Nested calls re-read this directory, so walk a copy of its rows.
@@ -129,9 +108,7 @@ void Client::CopyDirectoryToComputer(const std::string& base, const std::string&
     }
   }
   // Back up even after a Cancel, so the command ends where it began.
-  state_.CurrentIndexName = memofs::ParentIndexName(state_.CurrentIndexName);
-  --state_.CurrentDepth;
-  if (!ReadIndex()) throw CommandEnded{};
+  if (!LeaveDirectory()) throw CommandEnded{};
 }
 
 void Client::CopyFileToComputer(const std::string& base, const std::string& rel,

@@ -54,25 +54,11 @@ std::optional<std::string> Client::ReadPiece(std::size_t count) {
 }
 
 void Client::Copy2_Click() {
-  BusyScope busy(busy_);
-  Guarded([&] {
-    CloseComputerFiles();
-    state_.StopRequested = 0;
-    if (state_.MemoViewActive == 1) {
-      CopyFilesToMemos();
-    } else {
-      CopyTreeToOrganizer();
-    }
-  });
+  RunInView([&] { CopyFilesToMemos(); }, [&] { CopyTreeToOrganizer(); });
 }
 
 void Client::CopyFilesToMemos() {
-  ShowStatus("Copying file ...");
-  view_.PumpEvents();
-  if (OpenOrganizerPort() < 0) {
-    SetUnsynchronized();
-    return;
-  }
+  if (!OpenWithStatus("Copying file ...")) return;
   bool stopped = false;
   for (int row = 0; row < view_.ComputerRowCount() && !stopped; ++row) {
     if (!view_.ComputerRowSelected(row)) continue;
@@ -185,16 +171,8 @@ void Client::CopyDirectoryToOrganizer(const std::string& base, const std::string
   // Only a directory row may give the index to enter, never a file's number.
   const int row = memofs::FindEntry(state_, "<" + trimmed + ">");
   if (row < 1 || state_.DirectoryTable[row].EntryType != memofs::kTypeDirectory) return;
-  const std::string child =
-      memofs::ChildIndexName(state_.CurrentIndexName, state_.DirectoryTable[row].EntryNumber);
-  if (child.size() > memofs::kMaxMemoName) {
-    view_.ShowMessage(memofs::kTooDeepMessage);
-    state_.StopRequested = 1;
-    return;
-  }
-  state_.CurrentIndexName = child;
-  ++state_.CurrentDepth;
-  if (!ReadIndex()) throw CommandEnded{};
+  const Entered entered = EnterDirectoryRow(row);
+  if (entered == Entered::kLinkLost) throw CommandEnded{};
   if (state_.StopRequested == 1) return;
 
   const std::optional<DirectoryListing> listing = files_.List(ComputerRoot() + base + rel + "\\");
@@ -209,9 +187,7 @@ void Client::CopyDirectoryToOrganizer(const std::string& base, const std::string
       if (state_.StopRequested == 1) return;
     }
   }
-  state_.CurrentIndexName = memofs::ParentIndexName(state_.CurrentIndexName);
-  --state_.CurrentDepth;
-  if (!ReadIndex()) throw CommandEnded{};
+  if (!LeaveDirectory()) throw CommandEnded{};
 }
 
 void Client::CopyFileToOrganizer(const std::string& base, const std::string& rel,

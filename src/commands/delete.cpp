@@ -10,27 +10,12 @@
 namespace tavo::commands {
 
 void Client::Delete_Click() {
-  BusyScope busy(busy_);
-  Guarded([&] {
-    CloseComputerFiles();
-    state_.StopRequested = 0;
-    link_lost_ = false;
-    if (state_.MemoViewActive == 1) {
-      DeleteMemos();
-    } else {
-      DeleteInDirectory();
-    }
-  });
+  RunInView([&] { DeleteMemos(); }, [&] { DeleteInDirectory(); });
 }
 
 void Client::DeleteMemos() {
   if (!view_.AskQuestion("Are you sure?")) return;
-  ShowStatus("Deleting memo ...");
-  view_.PumpEvents();
-  if (OpenOrganizerPort() < 0) {
-    SetUnsynchronized();
-    return;
-  }
+  if (!OpenWithStatus("Deleting memo ...")) return;
   const int bound = std::min(state_.EntryCount(), view_.OrganizerRowCount());
   for (int row = 1; row < bound; ++row) {
     if (view_.OrganizerRowSelected(row)) {
@@ -152,16 +137,7 @@ void Client::DeleteOrganizerDirectory(const std::string& name) {
     throw NameNotFound{};
   }
   const std::string exact = state_.DirectoryTable[row].EntryName;
-  const std::string child =
-      memofs::ChildIndexName(state_.CurrentIndexName, state_.DirectoryTable[row].EntryNumber);
-  if (child.size() > memofs::kMaxMemoName) {
-    view_.ShowMessage(memofs::kTooDeepMessage);
-    state_.StopRequested = 1;
-    return;
-  }
-  state_.CurrentIndexName = child;
-  ++state_.CurrentDepth;
-  if (!ReadIndex()) RequireLink();
+  if (EnterDirectoryRow(row) == Entered::kLinkLost) RequireLink();
   if (state_.StopRequested == 1) return;
 
   // Sub-directories first, each emptied depth-first.
@@ -195,9 +171,7 @@ void Client::DeleteOrganizerDirectory(const std::string& name) {
     }
   }
 
-  state_.CurrentIndexName = memofs::ParentIndexName(state_.CurrentIndexName);
-  --state_.CurrentDepth;
-  if (!ReadIndex()) RequireLink();
+  if (!LeaveDirectory()) RequireLink();
   if (state_.StopRequested == 1) return;
 
   ShowStatus("Deleting directory " + Trim(name) + " ...");
