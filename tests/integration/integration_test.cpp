@@ -8,6 +8,7 @@
 
 #include "commands/client.h"
 #include "commands/fake_view.h"
+#include "link/exchanges.h"
 #include "memofs/checker.h"
 #include "organizer-sim/organizer.h"
 #include "platform/computer_files.h"
@@ -85,8 +86,8 @@ struct Rig {
     if (server) server->Stop();
   }
   // Faults must be injected before: from here the organizer is the server's.
-  void Serve() {
-    server = std::make_unique<sim::PtyServer>(organizer, 0);
+  void Serve(int baud = 0) {
+    server = std::make_unique<sim::PtyServer>(organizer, baud);
     ASSERT_TRUE(server->Link((start.path() / "com2").string()));
   }
   // Stops the server; the organizer is the test's again.
@@ -128,6 +129,19 @@ TEST(Integration, CopiesATreeToTheOrganizerAndBackByteForByte) {
   std::map<std::string, std::string> texts;
   for (const auto& [name, image] : rig.organizer.Memos()) texts[name] = *rig.organizer.Text(name);
   EXPECT_TRUE(memofs::CheckMemoFileSystem(texts).Clean());
+}
+
+// A paced line hands a block over a few characters at a time; the wait that
+// sleeps through their arrivals still reads it whole.
+TEST(Integration, BlockOverAPacedLineIsReadWhole) {
+  Rig rig;
+  const std::string text = Pattern(3000);
+  rig.organizer.PutText("memo", text);
+  rig.Serve(115200);
+  ASSERT_EQ(rig.link.OpenPort(2, 115200), 0);
+  const link::GetResult memo = link::GetExchange(rig.link, "memo");
+  EXPECT_TRUE(memo.ok);
+  EXPECT_EQ(memo.text, text);
 }
 
 TEST(Integration, SilentOrganizerEndsUnsynchronizedAfterTheReplyLimit) {
