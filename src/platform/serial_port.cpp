@@ -100,6 +100,12 @@ bool QtSerialPort::WaitForOutput(int timeout_ms) {
   return written;
 }
 
+namespace {
+
+constexpr std::chrono::milliseconds kSleepMargin(16);
+
+}  // namespace
+
 bool QtSerialPort::WaitForBytes(std::size_t count, int timeout_ms) {
   using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
@@ -108,10 +114,17 @@ bool QtSerialPort::WaitForBytes(std::size_t count, int timeout_ms) {
     const auto now = Clock::now();
     if (now >= deadline) return false;
     if (waiting() > 0 && baud_ > 0) {
-      // Ten bits a character.
-      const std::chrono::microseconds needed((count - waiting()) * 10'000'000 /
+      // Ten bits a character; never so many that the system's receive buffer
+      // (4096 characters on Linux) could fill meanwhile. The last stretch is
+      // left to the wait below, so a coarse timer (15.6 ms on Windows) that
+      // wakes late never delays the block.
+      const std::size_t missing = std::min<std::size_t>(count - waiting(), 2048);
+      const std::chrono::microseconds needed(missing * 10'000'000 /
                                              static_cast<std::size_t>(baud_));
-      std::this_thread::sleep_until(std::min<Clock::time_point>(now + needed, deadline));
+      if (needed > kSleepMargin) {
+        std::this_thread::sleep_until(
+            std::min<Clock::time_point>(now + needed - kSleepMargin, deadline));
+      }
     }
     // Takes in what has come meanwhile, or waits for the next arrival.
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
