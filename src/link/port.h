@@ -33,6 +33,11 @@ class Port {
   virtual bool WaitForInput(int timeout_ms) = 0;
   // Blocks until some queued output has gone out or timeout_ms pass.
   virtual bool WaitForOutput(int timeout_ms) = 0;
+  // Blocks until at least `count` bytes are waiting (true) or timeout_ms pass;
+  // it may also end sooner, on any new input. Must not run window events.
+  virtual bool WaitForBytes(std::size_t count, int timeout_ms) {
+    return BytesWaiting() >= count || WaitForInput(timeout_ms);
+  }
 };
 
 // Monotonic seconds; the origin is arbitrary, so no wait misbehaves across midnight.

@@ -127,7 +127,7 @@ Reply SerialLink::ReceiveReply(std::size_t count) {
     if (port_.BytesWaiting() >= count) break;
     const double left = remaining();
     if (left <= 0) break;
-    port_.WaitForInput(SliceMs(left));
+    port_.WaitForBytes(count, SliceMs(left));
   }
   reply.text = port_.Read(count);
   reply.complete = reply.text.size() == count;

@@ -3,6 +3,10 @@
 #include <QFile>
 #include <QSerialPort>
 #include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <limits>
+#include <thread>
 
 #include "platform/port_device.h"
 
@@ -18,6 +22,7 @@ bool QtSerialPort::Open(const link::PortSettings& settings) {
   device_ = SerialDeviceName(settings.port_number, start_directory_);
   if (device_.empty()) return false;
   port_->setPortName(QFile::decodeName(QByteArray::fromStdString(device_)));
+  baud_ = settings.baud;
   port_->setBaudRate(settings.baud);
   port_->setDataBits(QSerialPort::Data8);
   port_->setParity(QSerialPort::NoParity);
@@ -96,6 +101,40 @@ bool QtSerialPort::WaitForOutput(int timeout_ms) {
   const bool written = port_->waitForBytesWritten(timeout_ms);
   CloseIfLost();
   return written;
+}
+
+namespace {
+
+constexpr std::chrono::milliseconds kSleepMargin(16);
+
+}  // namespace
+
+bool QtSerialPort::WaitForBytes(std::size_t count, int timeout_ms) {
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+  auto waiting = [&] { return static_cast<std::size_t>(port_->bytesAvailable()); };
+  while (port_->isOpen() && waiting() < count) {
+    const auto now = Clock::now();
+    if (now >= deadline) return false;
+    if (waiting() > 0 && baud_ > 0) {
+      // Ten bits a character; never so many that the system's receive buffer
+      // (4096 characters on Linux) could fill meanwhile. The last stretch is
+      // left to the wait below, so a coarse timer (15.6 ms on Windows) that
+      // wakes late never delays the block.
+      const std::size_t missing = std::min<std::size_t>(count - waiting(), 2048);
+      const std::chrono::microseconds needed(missing * 10'000'000 /
+                                             static_cast<std::size_t>(baud_));
+      if (needed > kSleepMargin) {
+        std::this_thread::sleep_until(
+            std::min<Clock::time_point>(now + needed - kSleepMargin, deadline));
+      }
+    }
+    // Takes in what has come meanwhile, or waits for the next arrival.
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    port_->waitForReadyRead(static_cast<int>(std::max<std::int64_t>(0, left.count())));
+    CloseIfLost();
+  }
+  return port_->isOpen();
 }
 
 }  // namespace tavo::platform

@@ -31,6 +31,10 @@ class QtSerialPort : public link::Port {
   std::size_t BytesToSend() override;
   bool WaitForInput(int timeout_ms) override;
   bool WaitForOutput(int timeout_ms) override;
+  // After the first of them, the rest of `count` bytes cannot come sooner
+  // than the line's speed allows: sleeps through the arrivals before, so a
+  // block costs a wake-up a slice instead of one for every few characters.
+  bool WaitForBytes(std::size_t count, int timeout_ms) override;
 
   // The device the last Open used.
   const std::string& DeviceName() const { return device_; }
@@ -42,6 +46,7 @@ class QtSerialPort : public link::Port {
 
   std::string start_directory_;
   std::string device_;
+  int baud_ = 0;
   std::unique_ptr<QSerialPort> port_;
 };
 

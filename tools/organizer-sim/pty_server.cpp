@@ -8,7 +8,11 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <deque>
+#include <optional>
 #include <stdexcept>
+#include <string>
+#include <string_view>
 
 #include "organizer-sim/organizer.h"
 
@@ -17,8 +21,9 @@ namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
-// Characters a paced line may let through at once after a quiet spell.
-constexpr double kBurst = 16.0;
+// Characters a serial port's receiver gathers before it passes them on (the
+// usual trigger level of a 16550's FIFO).
+constexpr std::size_t kReceiveFifo = 8;
 
 double Seconds(SteadyClock::duration d) { return std::chrono::duration<double>(d).count(); }
 
@@ -26,6 +31,42 @@ void CloseFd(int& fd) {
   if (fd >= 0) ::close(fd);
   fd = -1;
 }
+
+// poll() to the nanosecond where the system can: a character takes 260 us
+// at 38400 baud.
+int PollFor(pollfd* fds, nfds_t count, std::chrono::nanoseconds wait) {
+#ifdef __APPLE__
+  const auto ms = std::chrono::ceil<std::chrono::milliseconds>(wait);
+  return ::poll(fds, count, static_cast<int>(ms.count()));
+#else
+  timespec timeout{};
+  timeout.tv_sec = static_cast<time_t>(wait.count() / 1'000'000'000);
+  timeout.tv_nsec = static_cast<long>(wait.count() % 1'000'000'000);
+  return ::ppoll(fds, count, &timeout, nullptr);
+#endif
+}
+
+// One direction of a paced line: the characters on their way, each with the
+// moment it is due at the far end.
+struct Line {
+  std::string bytes;
+  std::deque<SteadyClock::time_point> due;
+  SteadyClock::time_point free;  // when the last character queued has crossed
+
+  void Push(char c, SteadyClock::time_point sent, SteadyClock::duration char_time) {
+    free = std::max(free, sent) + char_time;
+    bytes += c;
+    due.push_back(free);
+  }
+  void Pop(std::size_t n) {
+    bytes.erase(0, n);
+    due.erase(due.begin(), due.begin() + static_cast<std::ptrdiff_t>(std::min(n, due.size())));
+  }
+  void Clear() {
+    bytes.clear();
+    due.clear();
+  }
+};
 
 }  // namespace
 
@@ -95,31 +136,81 @@ void PtyServer::Stop() {
 
 void PtyServer::Run() {
   const bool paced = baud_ > 0;
-  const double rate = paced ? baud_ / 10.0 : 0.0;
-  double credit_in = kBurst;
-  double credit_out = kBurst;
-  auto last_tick = SteadyClock::now();
-  auto last_input = last_tick;
-  std::string pending;
+  // Ten bits a character (start, eight data, stop), each way.
+  const auto char_time = std::chrono::nanoseconds(paced ? 10'000'000'000LL / baud_ : 0);
+  // A character crosses the line in one character time, once the characters
+  // before it have crossed; it is due at the far end then.
+  Line inbound;   // from the client, handed to the organizer when due
+  Line outbound;  // to the client, written to the pseudo-terminal when due
+  auto last_input = SteadyClock::now();
+  bool output_blocked = false;  // the client's side is full: wait until it reads
   char buffer[4096];
+
+  auto send_replies = [&](SteadyClock::time_point made) {
+    const std::string reply = organizer_.TakeOutput();
+    if (!paced) {
+      outbound.bytes += reply;
+      return;
+    }
+    for (char c : reply) outbound.Push(c, made, char_time);
+  };
+  auto feed = [&](std::string_view bytes, SteadyClock::time_point arrived) {
+    if (organizer_.MidExchange() && Seconds(arrived - last_input) > kStaleExchangeSeconds) {
+      organizer_.AbandonExchange();
+    }
+    last_input = arrived;
+    organizer_.Feed(bytes);
+    send_replies(arrived);
+    if (organizer_.HungUp()) {
+      // The line goes dead: whatever the client opened stops working.
+      inbound.Clear();
+      outbound.Clear();
+      CloseFds();
+    }
+  };
 
   while (!stop_) {
     const auto now = SteadyClock::now();
-    if (paced) {
-      const double gained = Seconds(now - last_tick) * rate;
-      credit_in = std::min(kBurst, credit_in + gained);
-      credit_out = std::min(kBurst, credit_out + gained);
+    // One character at a time, so that a reply starts when the character
+    // that completes its command has arrived.
+    while (master_ >= 0 && !inbound.bytes.empty() && inbound.due.front() <= now) {
+      const auto arrived = inbound.due.front();
+      const char c = inbound.bytes.front();
+      inbound.Pop(1);
+      feed(std::string_view(&c, 1), arrived);
     }
-    last_tick = now;
 
-    pollfd fds[2] = {{wake_[0], POLLIN, 0}, {master_, 0, 0}};
-    const bool may_read = master_ >= 0 && (!paced || credit_in >= 1.0);
-    const bool may_write = master_ >= 0 && !pending.empty() && (!paced || credit_out >= 1.0);
-    if (may_read) fds[1].events |= POLLIN;
-    if (may_write) fds[1].events |= POLLOUT;
-    const bool starved = master_ >= 0 && paced && (!may_read || (!pending.empty() && !may_write));
-    const int timeout_ms = starved ? 2 : 200;
-    const int ready = ::poll(fds, master_ >= 0 ? 2 : 1, timeout_ms);
+    // Characters reach the client as a serial port's receiver passes them
+    // on: a FIFO's worth at a time, and the last of a reply as it arrives.
+    std::size_t due_out = outbound.bytes.size();
+    if (paced) {
+      due_out = 0;
+      while (due_out < outbound.bytes.size() && outbound.due[due_out] <= now) ++due_out;
+      if (due_out < kReceiveFifo && due_out < outbound.bytes.size()) due_out = 0;
+    }
+    if (master_ >= 0 && due_out > 0 && !output_blocked) {
+      const ssize_t put = ::write(master_, outbound.bytes.data(), due_out);
+      if (put > 0) outbound.Pop(static_cast<std::size_t>(put));
+      output_blocked = put < static_cast<ssize_t>(due_out);
+    }
+
+    // Sleep until the next character is due either way, or the client writes.
+    std::optional<SteadyClock::time_point> wake;
+    if (!inbound.bytes.empty()) wake = inbound.due.front();
+    if (paced && !outbound.bytes.empty() && !output_blocked) {
+      const std::size_t fifo = std::min(kReceiveFifo, outbound.bytes.size());
+      const auto next_out = outbound.due[fifo - 1];
+      if (!wake || next_out < *wake) wake = next_out;
+    }
+    pollfd fds[2] = {{wake_[0], POLLIN, 0}, {master_, POLLIN, 0}};
+    if (output_blocked) fds[1].events |= POLLOUT;
+    std::chrono::nanoseconds wait = std::chrono::milliseconds(200);
+    if (wake) {
+      wait = std::max<std::chrono::nanoseconds>(
+          std::chrono::nanoseconds(0),
+          std::chrono::duration_cast<std::chrono::nanoseconds>(*wake - SteadyClock::now()));
+    }
+    const int ready = PollFor(fds, master_ >= 0 ? 2 : 1, wait);
     if (ready < 0 && errno != EINTR) break;
     if (ready <= 0 || stop_) continue;
 
@@ -128,33 +219,17 @@ void PtyServer::Run() {
       ::usleep(20'000);
       continue;
     }
+    if ((fds[1].revents & POLLOUT) != 0) output_blocked = false;
     if ((fds[1].revents & POLLIN) != 0) {
-      const std::size_t want = paced ? static_cast<std::size_t>(credit_in) : sizeof buffer;
-      const ssize_t got = ::read(master_, buffer, std::min(want, sizeof buffer));
+      const ssize_t got = ::read(master_, buffer, sizeof buffer);
       if (got > 0) {
         const auto arrived = SteadyClock::now();
-        if (organizer_.MidExchange() && Seconds(arrived - last_input) > kStaleExchangeSeconds) {
-          organizer_.AbandonExchange();
+        const std::string_view bytes(buffer, static_cast<std::size_t>(got));
+        if (paced) {
+          for (char c : bytes) inbound.Push(c, arrived, char_time);
+        } else {
+          feed(bytes, arrived);
         }
-        last_input = arrived;
-        if (paced) credit_in -= static_cast<double>(got);
-        organizer_.Feed(std::string_view(buffer, static_cast<std::size_t>(got)));
-        pending += organizer_.TakeOutput();
-        if (organizer_.HungUp()) {
-          // The line goes dead: whatever the client opened stops working.
-          pending.clear();
-          CloseFds();
-          continue;
-        }
-      }
-    }
-    if (master_ >= 0 && (fds[1].revents & POLLOUT) != 0 && !pending.empty()) {
-      const std::size_t allowed =
-          paced ? std::min(pending.size(), static_cast<std::size_t>(credit_out)) : pending.size();
-      const ssize_t put = ::write(master_, pending.data(), allowed);
-      if (put > 0) {
-        pending.erase(0, static_cast<std::size_t>(put));
-        if (paced) credit_out -= static_cast<double>(put);
       }
     }
   }
