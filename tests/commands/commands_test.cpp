@@ -36,17 +36,17 @@ TEST(Commands, EverySizeRoundTripsInBothViews) {
     // As plain memos: one per piece of 1956 bytes, none for an empty file.
     rig.EnterMemoView();
     rig.ToOrganizer({"f.bin"});
-    std::vector<std::string> pieces = rig.OrganizerRows();
+    std::vector<std::string> pieces = rig.view.organizer.Texts();
     pieces.erase(pieces.begin());  // "<..>"
     EXPECT_EQ(pieces.size(), (size + 1955) / 1956);
     rig.files.files.clear();
-    ASSERT_TRUE(rig.view.Select(rig.view.organizer, pieces));
+    ASSERT_EQ(rig.view.organizer.Pick(pieces), pieces.size());
     rig.view.organizer.current = 0;  // the focus on "<..>" still copies the memos
     rig.client.Copy1_Click();
     std::string joined;
     for (const std::string& piece : pieces) joined += rig.files.files["c:\\" + piece];
     EXPECT_EQ(joined, bytes);
-    rig.ExpectSettled();
+    EXPECT_TRUE(rig.Settled());
   }
 }
 
@@ -149,7 +149,7 @@ TEST(Commands, CancelLeavesOldFilesOnBothSides) {
   rig.files.files.erase("c:\\a");
   rig.ToComputer({"a"});
   EXPECT_EQ(rig.files.files.count("c:\\a"), 0u);  // no part-written file either
-  rig.ExpectSettled();
+  EXPECT_TRUE(rig.Settled());
 }
 
 TEST(Commands, CancelInTheMemoView) {
@@ -164,7 +164,7 @@ TEST(Commands, CancelInTheMemoView) {
   rig.ToComputer({"a", "b"});
   EXPECT_EQ(rig.files.files["c:\\a"], "first");  // the memo begun is finished
   EXPECT_EQ(rig.files.files.count("c:\\b"), 0u);
-  rig.ExpectSettled();
+  EXPECT_TRUE(rig.Settled());
 
   // A stop seen right after a "put " line leaves that exchange half done.
   rig.view.on_status = [&](const std::string& text) {
@@ -174,7 +174,7 @@ TEST(Commands, CancelInTheMemoView) {
   EXPECT_TRUE(rig.Has("notes.txt0"));
   EXPECT_FALSE(rig.Has("notes.txt1"));
   EXPECT_FALSE(rig.client.Synchronized());
-  rig.ExpectSettled();
+  EXPECT_TRUE(rig.Settled());
 }
 
 TEST(Commands, QuestionsYesAndNo) {
@@ -229,10 +229,10 @@ TEST(Commands, SynchronizeAndLinkState) {
   std::vector<std::string> texts;
   for (const PaneRow& row : rig.view.organizer.rows) texts.push_back(row.text + "|" + row.size);
   EXPECT_EQ(texts, (std::vector<std::string>{"<Sharp Memos>|", "<A>|", "<b>|", "f|< 2Kb"}));
-  rig.view.Select(rig.view.organizer, {"<b>"});
+  rig.view.organizer.Pick({"<b>"});
   rig.client.ListView1_DblClick();
   EXPECT_EQ(rig.view.organizer.rows.at(1).size, "3922");
-  rig.view.Select(rig.view.organizer, {"<..>"});
+  rig.view.organizer.Pick({"<..>"});
   rig.client.ListView1_DblClick();
   rig.EnterMemoView();
   EXPECT_EQ(rig.view.organizer.rows.size(), 2u);  // "<..>" and plain
@@ -242,7 +242,7 @@ TEST(Commands, SynchronizeAndLinkState) {
   EXPECT_FALSE(rig.Has("plain"));
   EXPECT_EQ(rig.state.MemoViewActive, 1);
   EXPECT_EQ(rig.view.organizer.rows.size(), 1u);
-  rig.ExpectSettled();
+  EXPECT_TRUE(rig.Settled());
 }
 
 TEST(Commands, ComputerPaneListsAndWalks) {
@@ -253,12 +253,12 @@ TEST(Commands, ComputerPaneListsAndWalks) {
   std::vector<std::string> texts;
   for (const PaneRow& row : rig.view.computer.rows) texts.push_back(row.text + "|" + row.size);
   EXPECT_EQ(texts, (std::vector<std::string>{"<alpha>|", "<Beta>|", "1a|2", "_z|0"}));
-  rig.view.Select(rig.view.computer, {"<alpha>"});
+  rig.view.computer.Pick({"<alpha>"});
   rig.client.ListView2_DblClick();
-  rig.view.Select(rig.view.computer, {"<in>"});
+  rig.view.computer.Pick({"<in>"});
   rig.client.ListView2_DblClick();
   EXPECT_EQ(rig.state.ComputerPath, "\\alpha\\in\\");
-  rig.view.Select(rig.view.computer, {"<..>"});
+  rig.view.computer.Pick({"<..>"});
   rig.client.ListView2_DblClick();
   EXPECT_EQ(rig.state.ComputerPath, "\\alpha\\");
   EXPECT_EQ(rig.view.computer.rows.at(0).text, "<..>");

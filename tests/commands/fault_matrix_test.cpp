@@ -76,7 +76,7 @@ void CompareSide(const char* side, const Picture& before, const Picture& after, 
 // stale table shown as current would invite writes over the real index.
 bool PaneAgrees(SimRig& rig, const std::map<std::string, std::string>& texts) {
   if (!rig.client.Synchronized()) {
-    return rig.OrganizerRows() == std::vector<std::string>{"unsynchronized ..."} &&
+    return rig.view.organizer.Texts() == std::vector<std::string>{"unsynchronized ..."} &&
            !rig.view.pane_enabled;
   }
   std::multiset<std::string> held, shown;
@@ -91,7 +91,7 @@ bool PaneAgrees(SimRig& rig, const std::map<std::string, std::string>& texts) {
       held.insert(e.EntryType == memofs::kTypeDirectory ? "<" + e.EntryName + ">" : e.EntryName);
     }
   }
-  const std::vector<std::string> rows = rig.OrganizerRows();
+  const std::vector<std::string> rows = rig.view.organizer.Texts();
   shown.insert(rows.begin() + (rows.empty() ? 0 : 1), rows.end());
   return rig.view.pane_enabled && held == shown;
 }
@@ -108,7 +108,7 @@ std::vector<std::string> LaterDirectoriesStartEmpty(const sim::Organizer& organi
     later.view.new_directories = {{1, name}};
     later.client.CreateDir_Click();
     later.DoubleClick(std::string("<") + name + ">");
-    if (later.OrganizerRows() != std::vector<std::string>{"<..>"}) {
+    if (later.view.organizer.Texts() != std::vector<std::string>{"<..>"}) {
       broken.push_back(std::string("a new directory ") + name + " is not empty");
     }
   }
@@ -142,25 +142,17 @@ void Seed(SimRig& rig) {
                      {"c:\\T\\x", "x's"},  {"c:\\T\\U\\y", AllBytes(2000)}};
 }
 
-void Pick(testing::FakeView::Pane& pane, const std::vector<std::string>& texts) {
-  for (const std::string& text : texts) {
-    const int row = pane.Find(text);
-    if (row < 0) continue;
-    pane.selected[row] = true;
-    pane.current = row;
-  }
-}
 void ToComputer(SimRig& rig, const std::vector<std::string>& rows) {
-  Pick(rig.view.organizer, rows);
+  rig.view.organizer.Pick(rows);
   rig.client.Copy1_Click();
 }
 void ToOrganizer(SimRig& rig, const std::vector<std::string>& rows) {
   rig.client.ListComputerDirectory();
-  Pick(rig.view.computer, rows);
+  rig.view.computer.Pick(rows);
   rig.client.Copy2_Click();
 }
 void Delete(SimRig& rig, const std::vector<std::string>& rows) {
-  Pick(rig.view.organizer, rows);
+  rig.view.organizer.Pick(rows);
   // Nothing left to delete: the retry has nothing to do.
   if (std::find(rig.view.organizer.selected.begin(), rig.view.organizer.selected.end(), true) ==
       rig.view.organizer.selected.end()) {
@@ -328,7 +320,7 @@ Outcome RunCase(const Command& c, const FaultName* fault, int at, double clean_s
   expect(outcome.seconds <= clean_seconds + (fault ? kFaultCost : 0),
          "took " + std::to_string(outcome.seconds) + " s");
   if (!fault) {
-    expect(c.rows.empty() || rig.OrganizerRows() == c.rows, "wrong pane rows");
+    expect(c.rows.empty() || rig.view.organizer.Texts() == c.rows, "wrong pane rows");
     return outcome;
   }
 
@@ -346,7 +338,7 @@ Outcome RunCase(const Command& c, const FaultName* fault, int at, double clean_s
   c.go(rig);
   c.run(rig);
   check_store(true);
-  expect(c.rows.empty() || rig.OrganizerRows() == c.rows, "wrong pane rows");
+  expect(c.rows.empty() || rig.view.organizer.Texts() == c.rows, "wrong pane rows");
   return outcome;
 }
 
