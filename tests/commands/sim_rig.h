@@ -64,7 +64,7 @@ struct FakeView : commands::ClientView {
 
   std::deque<bool> answers;  // for AskQuestion; an empty script answers Yes
   std::deque<commands::NewDirectoryAnswer> new_directories;
-  Strings messages, questions, statuses;
+  Strings messages;
   std::function<void(const std::string&)> on_status;
   Pane organizer, computer;
   std::string drive = "c: [system]";
@@ -89,7 +89,6 @@ struct FakeView : commands::ClientView {
   void StatusShow(const std::string& text) override {
     status_loaded = true;
     main_enabled = false;
-    statuses.push_back(text);
     if (on_status) on_status(text);
   }
   bool StatusLoaded() const override { return status_loaded; }
@@ -97,8 +96,7 @@ struct FakeView : commands::ClientView {
   void SetMainWindowEnabled(bool enabled) override { main_enabled = enabled; }
   void PumpEvents() override {}
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
-  bool AskQuestion(const std::string& text) override {
-    questions.push_back(text);
+  bool AskQuestion(const std::string&) override {
     const bool yes = answers.empty() || answers.front();
     if (!answers.empty()) answers.pop_front();
     return yes;
@@ -236,22 +234,6 @@ struct SimRig {
           memofs::PartName(memofs::ChildIndexName(index, number), k, last),
           text.substr(static_cast<std::size_t>(k) * memofs::kPartSize, memofs::kPartSize));
     }
-  }
-  // Command lines the organizer received that begin with `word`.
-  Strings Sent(const std::string& word) const {
-    Strings lines;
-    const std::string& t = organizer.Transcript();
-    for (std::size_t at = 0; at < t.size();) {
-      const std::size_t end = t.find('\n', at);
-      if (t.compare(at, 2 + word.size(), "> " + word) == 0) {
-        lines.push_back(t.substr(at + 2, end - at - 2));
-      }
-      at = end + 1;
-    }
-    return lines;
-  }
-  bool Shown(const std::string& status) const {
-    return std::find(view.statuses.begin(), view.statuses.end(), status) != view.statuses.end();
   }
   void Sync() {
     client.Synchronize_Click();
