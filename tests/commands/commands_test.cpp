@@ -121,6 +121,8 @@ TEST(Commands, BothPanes) {
   EXPECT_TRUE(rig.view.computer.rows.empty());
 }
 
+// Hostile and awkward names end to end: the file system stays whole and
+// nothing is written outside the computer directory the user chose.
 constexpr const char* kIn = "c:\\in\\";
 
 // Every byte but "/" and "\" (no computer name holds them), over 23 names so
@@ -151,7 +153,7 @@ struct NameCase {
 };
 
 const NameCase kCases[] = {
-    {"blanks at either end: names are trimmed where the algorithms trim them",
+    {"blanks at either end: names are trimmed where the commands trim them",
      [](SimRig& rig) {
        rig.Put({{"fs0", IndexOf({File(" b ", 0, 1, 0), Dir(" d ", 1)})},
                 {"fs0_0_0", "b"},
