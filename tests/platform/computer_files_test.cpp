@@ -25,9 +25,11 @@ struct Rig {
 #ifdef _WIN32
   NativeComputerFiles files;
   std::string Root() const { return *BytesFromNative(dir.path()) + "\\"; }
+  const std::string top = ".. ";  // a temporary directory has a parent
 #else
   NativeComputerFiles files{{{'c', "/"}, {'t', dir.path().native()}}};
   std::string Root() const { return "t:\\"; }
+  const std::string top;
 #endif
 };
 
@@ -91,7 +93,7 @@ TEST(NativeComputerFiles, ReplacingKeepsTheOldFileUntilCommitAndADroppedOneLeave
   EXPECT_EQ(rig.dir.Get(name), "old");
   EXPECT_TRUE(out->Commit());
   out.reset();
-  EXPECT_EQ(Listed(rig.files.List(rig.Root())), name + "=256");
+  EXPECT_EQ(Listed(rig.files.List(rig.Root())), rig.top + name + "=256");
   auto in = rig.files.OpenRead(rig.Root() + name);
   ASSERT_TRUE(in);
   EXPECT_EQ(in->Read(1000), all_bytes);
