@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 #include "ui/twips.h"
 
@@ -12,18 +13,6 @@ namespace {
 
 // A 96 dpi screen: controls report whole multiples of 15 twips.
 double Snap96(double twips) { return std::lround(twips / 15.0) * 15.0; }
-
-TEST(Layout, RoundHalfEven) {
-  for (const auto& [value, rounded] : {std::pair{0.5, 0.0},
-                                       {1.5, 2.0},
-                                       {2.5, 2.0},
-                                       {-2.5, -2.0},
-                                       {2.4, 2.0},
-                                       {2.6, 3.0},
-                                       {7.0, 7.0}}) {
-    EXPECT_EQ(RoundHalfEven(value), rounded) << value;
-  }
-}
 
 TEST(Layout, DefaultSizeReproducesTheDesign) {
   const WindowLayout l = ResizeLayout(9375, 7425, Snap96);
@@ -66,11 +55,14 @@ TEST(Layout, LaterRulesUseWhatEarlierRulesReported) {
   EXPECT_EQ(l.frame2.width, 4500);  // (9300 - 340) / 2 = 4480
   EXPECT_EQ(l.list1.width, 4300);   // from the snapped frame width, not the exact one
   EXPECT_EQ(l.frame3.left, 4600);   // 9375 - 4500 - 237 = 4638
-  // Whole twips: the frame is 4474 wide and the buttons 1335, so the gap is
-  // 234.5, which goes to 234.
-  const WindowLayout half = ResizeLayout(9408, 7425, [](double t) { return std::round(t); });
-  EXPECT_EQ(half.del.left, 120 + 234 + 1335);
-  EXPECT_EQ(half.copy1.left, 120 + 2 * (234 + 1335));
+  // In whole twips a frame 4474 wide has buttons of 1335 and gaps of 234.5,
+  // which go to 234; one 4476 wide has buttons of 1335 and gaps of 235.5,
+  // which go to 236.
+  for (const auto& [width, button, gap] : {std::tuple{9408.0, 1335, 234}, {9412.0, 1335, 236}}) {
+    const WindowLayout whole = ResizeLayout(width, 7425, [](double t) { return std::round(t); });
+    EXPECT_EQ(whole.del.left, 120 + gap + button);
+    EXPECT_EQ(whole.copy1.left, 120 + 2 * (gap + button));
+  }
 }
 
 }  // namespace

@@ -65,9 +65,8 @@ class MainFormTest : public ::testing::Test {
     services_.screen = [] { return settings::ScreenSize{30000, 20000}; };
     services_.open_document = [this](const std::string& path) { opened_.push_back(path); };
     services_.run_dialog = [this](QDialog& dialog) { return answer_dialog_(dialog); };
-    services_.clock = {[this] { return now_; },
+    services_.clock = {[this] { return slept_; },
                        [this](double seconds) {
-                         now_ += seconds;
                          slept_ += seconds;
                          if (on_sleep_) on_sleep_();
                        }};
@@ -103,7 +102,7 @@ class MainFormTest : public ::testing::Test {
   platform::NativeComputerFiles files_{{{'c', "/"}, {'h', std::filesystem::current_path()}}};
   RecordingCommands commands_{state_};
   WindowServices services_;
-  double now_ = 1000, slept_ = 0;
+  double slept_ = 0;  // the clock moves only while the window sleeps
   std::function<void()> on_sleep_;
   std::vector<std::string> opened_;
   std::function<int(QDialog&)> answer_dialog_ = [](QDialog&) { return 0; };

