@@ -5,10 +5,13 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
+#include <algorithm>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include "commands/client.h"
 #include "memofs/checker.h"
@@ -39,12 +42,6 @@ class ScaledClock : public link::Clock {
   double origin_;
 };
 
-std::string Pattern(std::size_t size) {
-  std::string bytes(size, '\0');
-  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7 + i / 256) & 0xff);
-  return bytes;
-}
-
 std::map<std::string, std::string> ReadTree(const fs::path& root) {
   std::map<std::string, std::string> files;
   for (const auto& entry : fs::recursive_directory_iterator(root)) {
@@ -66,6 +63,7 @@ struct Rig : link::LinkHost {
   sim::Organizer organizer;
   std::unique_ptr<sim::PtyServer> server;
   ScaledClock clock;
+  int baud;
   commands::ClientState state;
   platform::NativeComputerFiles files{{{'t', pc.path().string()}}};
   platform::QtSerialPort port{start.path().string() + "/"};
@@ -77,7 +75,7 @@ struct Rig : link::LinkHost {
   // Runs whenever the link lets window events run, as the user's hand would.
   std::function<void()> on_pump;
 
-  explicit Rig(double clock_rate = 1.0, int baud = 0) : clock(clock_rate) {
+  explicit Rig(double clock_rate = 1.0, int pty_baud = 0) : clock(clock_rate), baud(pty_baud) {
     // No About window, port COM2 at 38400 baud.
     start.Put("tavo_c.cfg", "0\r\n0\r\n1\r\n0\r\n9375\r\n7425\r\n\r\n\r\n\r\n\r\n 2\r\n 4\r\n");
     state.StartDirectory = start.path().string() + "/";
@@ -94,7 +92,6 @@ struct Rig : link::LinkHost {
     client = std::make_unique<commands::Client>(state, *form, link, files);
     commands = std::make_unique<ui::ClientCommands>(*client);
     form->Form_Load(*commands);
-    baud_ = baud;
   }
   ~Rig() override {
     if (server) server->Stop();
@@ -107,54 +104,33 @@ struct Rig : link::LinkHost {
 
   // Faults are injected before: from here the organizer is the server's.
   void Serve() {
-    server = std::make_unique<sim::PtyServer>(organizer, baud_);
+    server = std::make_unique<sim::PtyServer>(organizer, baud);
     ASSERT_TRUE(server->Link((start.path() / "com2").string()));
-  }
-  std::map<std::string, std::string> StoredTexts() {
-    server->Stop();
-    std::map<std::string, std::string> texts;
-    for (const auto& [name, image] : organizer.Memos()) texts[name] = *organizer.Text(name);
-    return texts;
   }
 
   QPushButton* Button(const char* name) const { return form->findChild<QPushButton*>(name); }
-  void SelectComputerRow(const std::string& text) {
-    for (int row = 0; row < form->ComputerRowCount(); ++row) {
-      if (form->ComputerRowText(row) == text) return form->SetComputerRowSelected(row, true);
-    }
-    ADD_FAILURE() << text << " not listed";
-  }
   void Click(const char* name) const { QTest::mouseClick(Button(name), Qt::LeftButton); }
-  void DoubleClick(const char* list_name, const std::string& row_text) {
-    auto* list = form->findChild<QTreeWidget*>(list_name);
-    const bool organizer_pane = std::string(list_name) == "ListView1";
-    const int rows = organizer_pane ? form->OrganizerRowCount() : form->ComputerRowCount();
-    for (int row = 0; row < rows; ++row) {
-      const std::string text =
-          organizer_pane ? form->OrganizerRowText(row) : form->ComputerRowText(row);
-      if (text != row_text) continue;
-      QApplication::processEvents();
-      const QRect r = list->visualItemRect(list->topLevelItem(row));
-      QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r.center());
-      QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, r.center());
-      return;
-    }
-    ADD_FAILURE() << row_text << " not in " << list_name;
-  }
-  std::vector<std::string> OrganizerRows() const {
+  std::vector<std::string> Rows(bool organizer_pane) const {
     std::vector<std::string> rows;
-    for (int row = 0; row < form->OrganizerRowCount(); ++row) {
-      rows.push_back(form->OrganizerRowText(row));
+    const int count = organizer_pane ? form->OrganizerRowCount() : form->ComputerRowCount();
+    for (int row = 0; row < count; ++row) {
+      rows.push_back(organizer_pane ? form->OrganizerRowText(row) : form->ComputerRowText(row));
     }
     return rows;
   }
-  void ExpectUnsynchronized() const {
-    EXPECT_EQ(OrganizerRows(), std::vector<std::string>{"unsynchronized ..."});
-    for (const char* b : {"Copy1", "Copy2", "CreateDir", "Delete"}) {
-      EXPECT_FALSE(Button(b)->isEnabled()) << b;
-    }
-    EXPECT_TRUE(Button("Synchronize")->isEnabled());
-    ExpectIdle();
+  int Row(bool organizer_pane, const std::string& text) const {
+    const std::vector<std::string> rows = Rows(organizer_pane);
+    const auto at = std::find(rows.begin(), rows.end(), text);
+    if (at == rows.end()) ADD_FAILURE() << text << " not listed";
+    return static_cast<int>(at - rows.begin());
+  }
+  void DoubleClick(bool organizer_pane, const std::string& text) {
+    auto* list = form->findChild<QTreeWidget*>(organizer_pane ? "ListView1" : "ListView2");
+    QApplication::processEvents();
+    const QPoint at = list->visualItemRect(list->topLevelItem(Row(organizer_pane, text))).center();
+    // A real double-click starts with a press on the row.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
   }
   // The command has ended and left the window usable.
   void ExpectIdle() const {
@@ -163,100 +139,78 @@ struct Rig : link::LinkHost {
     EXPECT_FALSE(client->Busy());
     EXPECT_FALSE(port.IsOpen());
   }
-
- private:
-  int baud_ = 0;
+  void ExpectUnsynchronized() const {
+    EXPECT_EQ(Rows(true), std::vector<std::string>{"unsynchronized ..."});
+    for (const char* b : {"Copy1", "Copy2", "CreateDir", "Delete"})
+      EXPECT_FALSE(Button(b)->isEnabled());
+    EXPECT_TRUE(Button("Synchronize")->isEnabled());
+    ExpectIdle();
+  }
 };
 
-TEST(Window, StartsUnsynchronizedThenSynchronizeWritesAMissingRootIndex) {
-  Rig rig;
-  rig.Serve();
-  rig.ExpectUnsynchronized();
-  rig.Click("Synchronize");
-  EXPECT_EQ(rig.OrganizerRows(), std::vector<std::string>{"<Sharp Memos>"});
-  for (const char* b : {"Copy1", "Copy2", "CreateDir", "Delete"}) {
-    EXPECT_TRUE(rig.Button(b)->isEnabled()) << b;
-  }
-  rig.ExpectIdle();
-  EXPECT_EQ(rig.StoredTexts(), (std::map<std::string, std::string>{{"fs0", ""}}));
-}
-
-TEST(Window, DirectoriesAndTheMemoViewAreWalkedByDoubleClicks) {
+TEST(Window, WalksTheOrganizerAndCopiesATreeBothWaysByteForByte) {
   Rig rig;
   sim::SeedDemo(rig.organizer);
   rig.organizer.PutText("fs", "not the file system's");
-  rig.Serve();
-  rig.Click("Synchronize");
-  rig.DoubleClick("ListView1", "<Letters>");
-  EXPECT_EQ(rig.OrganizerRows(), (std::vector<std::string>{"<..>", "<Archive>", "to grandma.txt"}));
-  EXPECT_EQ(rig.state.CurrentIndexName, "fs0_0");
-  rig.DoubleClick("ListView1", "<..>");
-  rig.DoubleClick("ListView1", "<Sharp Memos>");
-  // Plain memos only: everything named from "fs0" belongs to the file system.
-  EXPECT_EQ(rig.OrganizerRows(),
-            (std::vector<std::string>{"<..>", "fs", "Meeting 12 May", "Phone numbers", "TODO"}));
-  EXPECT_FALSE(rig.Button("CreateDir")->isEnabled());
-  rig.DoubleClick("ListView1", "<..>");
-  EXPECT_EQ(rig.OrganizerRows().front(), "<Sharp Memos>");
-  EXPECT_TRUE(rig.Button("CreateDir")->isEnabled());
-  rig.ExpectIdle();
-}
-
-TEST(Window, CopiesATreeToTheOrganizerAndBackByteForByte) {
-  Rig rig;
+  std::string bytes(5000, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + i / 256);
   fs::create_directories(rig.pc.path() / "tree" / "sub");
   fs::create_directories(rig.pc.path() / "back");
   rig.pc.Put("tree/empty", "");
-  rig.pc.Put("tree/one part", Pattern(1956));
-  rig.pc.Put("tree/sub/big", Pattern(5000));
+  rig.pc.Put("tree/one part", bytes.substr(0, 1956));
+  rig.pc.Put("tree/sub/big", bytes);
   rig.pc.Put("tree/sub/caf\xe9", "x");
   rig.Serve();
+  rig.ExpectUnsynchronized();
   rig.Click("Synchronize");
-  rig.client->ListComputerDirectory();
-  rig.SelectComputerRow("<tree>");
-  rig.Click("Copy2");
-  EXPECT_EQ(rig.OrganizerRows(), (std::vector<std::string>{"<Sharp Memos>", "<tree>"}));
+  EXPECT_TRUE(rig.Button("Delete")->isEnabled());
+  rig.DoubleClick(true, "<Letters>");
+  EXPECT_EQ(rig.Rows(true), (std::vector<std::string>{"<..>", "<Archive>", "to grandma.txt"}));
+  rig.DoubleClick(true, "<..>");
+  rig.DoubleClick(true, "<Sharp Memos>");
+  // Plain memos only: everything named from "fs0" belongs to the file system.
+  EXPECT_EQ(rig.Rows(true),
+            (std::vector<std::string>{"<..>", "fs", "Meeting 12 May", "Phone numbers", "TODO"}));
+  EXPECT_FALSE(rig.Button("CreateDir")->isEnabled());
+  rig.DoubleClick(true, "<..>");
 
-  rig.DoubleClick("ListView2", "<back>");
-  rig.form->SetOrganizerRowSelected(1, true);
+  rig.client->ListComputerDirectory();
+  rig.form->SetComputerRowSelected(rig.Row(false, "<tree>"), true);
+  rig.Click("Copy2");
+  rig.DoubleClick(false, "<back>");
+  rig.form->SetOrganizerRowSelected(rig.Row(true, "<tree>"), true);
   rig.Click("Copy1");
   rig.ExpectIdle();
   EXPECT_TRUE(rig.messages.empty());
   EXPECT_EQ(ReadTree(rig.pc.path() / "back" / "tree"), ReadTree(rig.pc.path() / "tree"));
   EXPECT_EQ(ReadTree(rig.pc.path() / "tree").size(), 4u);
-  EXPECT_TRUE(memofs::CheckMemoFileSystem(rig.StoredTexts()).Clean());
+  rig.server->Stop();
+  EXPECT_TRUE(memofs::CheckMemoFileSystem(rig.organizer.Texts()).Clean());
 }
 
-TEST(Window, SilentOrganizerEndsUnsynchronizedAfterOneReplyLimit) {
-  Rig rig(50.0);
-  rig.organizer.InjectFault({sim::FaultKind::kSilence, 1});
-  rig.Serve();
-  const double real_start = platform::SteadyClock().Now();
-  const double clock_start = rig.clock.Now();
-  rig.Click("Synchronize");
-  rig.ExpectUnsynchronized();
-  // Nothing is sent after the first silence. (Each wait may overrun by a
-  // real 20 ms slice, a whole second on this clock.)
-  EXPECT_GE(rig.clock.Now() - clock_start, link::kReplyLimit);
-  EXPECT_LT(rig.clock.Now() - clock_start, 2 * link::kReplyLimit);
-  EXPECT_LT(platform::SteadyClock().Now() - real_start, 3.0);
-}
-
-// The line going dead (a USB adapter pulled) closes the port, so the command
-// ends at once instead of waiting out its limit.
-TEST(Window, HangUpEndsTheCommandAtOnce) {
-  Rig rig;
-  rig.organizer.InjectFault({sim::FaultKind::kHangUp, 2});
-  rig.Serve();
-  const double started = rig.clock.Now();
-  rig.Click("Synchronize");
-  rig.ExpectUnsynchronized();
-  EXPECT_LT(rig.clock.Now() - started, 3.0);
+// A silent organizer costs one reply limit (each wait may overrun by a real
+// 20 ms slice, a whole second on a clock 50 times as fast); a line going dead
+// (a USB adapter pulled) closes the port, so the command ends at once.
+TEST(Window, SilenceAndHangUpEndUnsynchronizedInBoundedTime) {
+  for (const auto& [fault, rate, least, most] :
+       {std::tuple{sim::FaultKind::kSilence, 50.0, link::kReplyLimit, 2 * link::kReplyLimit},
+        {sim::FaultKind::kHangUp, 1.0, 0.0, 3.0}}) {
+    Rig rig(rate);
+    rig.organizer.InjectFault({fault, fault == sim::FaultKind::kSilence ? 1 : 2});
+    rig.Serve();
+    const double real_start = platform::SteadyClock().Now();
+    const double start = rig.clock.Now();
+    rig.Click("Synchronize");
+    rig.ExpectUnsynchronized();
+    EXPECT_GE(rig.clock.Now() - start, least);
+    EXPECT_LT(rig.clock.Now() - start, most);
+    EXPECT_LT(platform::SteadyClock().Now() - real_start, 3.0);
+  }
 }
 
 // While a command runs the user reaches only the status window; its Cancel,
 // and the main window's close box, stop the command instead of ending the
-// program in the middle of an exchange.
+// program in the middle of an exchange, and the window comes back usable.
 TEST(Window, CancelAndTheCloseBoxStopASynchronize) {
   for (bool close_box : {false, true}) {
     SCOPED_TRACE(close_box ? "close box" : "Cancel");

@@ -27,18 +27,13 @@ class TempDir {
     std::filesystem::remove_all(path_, error);
   }
   const std::filesystem::path& path() const { return path_; }
-  // Writes a file from program bytes relative to the directory.
+  // A file's bytes, by a program path (bytes) relative to the directory.
   void Put(const std::string& relative, const std::string& bytes) const {
     std::ofstream(path_ / platform::NativeFromBytes(relative), std::ios::binary) << bytes;
   }
   std::string Get(const std::string& relative) const {
     std::ifstream in(path_ / platform::NativeFromBytes(relative), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  int EntryCount() const {
-    int count = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(path_)) ++count;
-    return count;
   }
 
  private:
