@@ -148,8 +148,10 @@ struct Rig : link::LinkHost {
   }
 };
 
+// Over a paced line, so that blocks arrive a few characters at a time while
+// the port sleeps through their arrivals.
 TEST(Window, WalksTheOrganizerAndCopiesATreeBothWaysByteForByte) {
-  Rig rig;
+  Rig rig(1.0, 115200);
   sim::SeedDemo(rig.organizer);
   rig.organizer.PutText("fs", "not the file system's");
   std::string bytes(5000, '\0');

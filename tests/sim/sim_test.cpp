@@ -1,8 +1,6 @@
 // The simulator is test equipment that the command, fault matrix and window
 // tests drive end to end; here is only what they rely on without checking it.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -89,40 +87,6 @@ TEST(Organizer, StoreKeepsEveryNameAcrossARestart) {
   // Upper case escaped too, or a file system blind to case would merge Fs0 and fs0.
   EXPECT_EQ(EncodeName("Fs0_1.x"), "%46s0_1%2ex.memo");
   std::filesystem::remove_all(dir);
-}
-
-TEST(SimPort, PacedLineTakesTenBitTimesPerCharacter) {
-  Organizer o;
-  ManualClock clock;
-  SimPort port(o, clock, 1000);  // 10 ms a character
-  ASSERT_TRUE(port.Open({}));
-  const std::int64_t start = clock.NowNanos();
-  port.Write("dir\n");
-  EXPECT_TRUE(port.WaitForOutput(1000));
-  EXPECT_EQ(clock.NowNanos() - start, 10'000'000);  // the first character out
-  EXPECT_TRUE(port.WaitForInput(1000));
-  EXPECT_EQ(clock.NowNanos() - start, 50'000'000);  // four out, the first one back
-  EXPECT_EQ(port.Read(100), "0");
-  EXPECT_FALSE(port.WaitForInput(5));
-  EXPECT_TRUE(port.WaitForInput(5));
-}
-
-TEST(PtyServer, AnswersOverARealPseudoTerminal) {
-  Organizer o;
-  o.PutText("fs0", "");
-  PtyServer server(o, 0);
-  const int fd = ::open(server.SlavePath().c_str(), O_RDWR | O_NOCTTY);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(::write(fd, "get fs0\n", 8), 8);
-  std::string got;
-  char buffer[64];
-  for (pollfd p{fd, POLLIN, 0}; got.size() < 11 && ::poll(&p, 1, 2000) > 0;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n <= 0) break;
-    got.append(buffer, static_cast<std::size_t>(n));
-  }
-  EXPECT_EQ(got, "found\n0\nok\n");
-  ::close(fd);
 }
 
 }  // namespace
