@@ -84,17 +84,6 @@ void WriteTree(const fs::path& root, const std::map<std::string, std::size_t>& f
   }
 }
 
-std::map<std::string, std::string> ReadTree(const fs::path& root) {
-  std::map<std::string, std::string> files;
-  for (const auto& entry : fs::recursive_directory_iterator(root)) {
-    if (!entry.is_regular_file()) continue;
-    std::ifstream in(entry.path(), std::ios::binary);
-    files[fs::relative(entry.path(), root).string()] =
-        std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  return files;
-}
-
 bool HeadlessView::Select(Pane& pane, const std::string& text) {
   for (std::size_t i = 0; i < pane.rows.size(); ++i) {
     if (pane.rows[i].text != text) continue;

@@ -16,10 +16,12 @@
 #include "platform/computer_files.h"
 #include "platform/serial_port.h"
 #include "platform/steady_clock.h"
+#include "tests/support/temp_dir.h"
 
 namespace tavo::bench {
 
 namespace fs = std::filesystem;
+using testing::ReadTree;
 
 // Monotonic wall seconds and the calling thread's CPU seconds.
 double WallNow();
@@ -41,8 +43,6 @@ class ScratchDir {
 // Writes `files` (relative path -> size) below root with a byte pattern that
 // covers all 256 values; directories are made as needed.
 void WriteTree(const fs::path& root, const std::map<std::string, std::size_t>& files);
-// Every regular file below root by relative path, with its bytes.
-std::map<std::string, std::string> ReadTree(const fs::path& root);
 
 // The window without widgets: panes as plain rows, questions answered Yes,
 // events run as the real window runs them. Status texts are time-stamped.

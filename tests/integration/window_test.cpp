@@ -42,17 +42,6 @@ class ScaledClock : public link::Clock {
   double origin_;
 };
 
-std::map<std::string, std::string> ReadTree(const fs::path& root) {
-  std::map<std::string, std::string> files;
-  for (const auto& entry : fs::recursive_directory_iterator(root)) {
-    if (!entry.is_regular_file()) continue;
-    std::ifstream in(entry.path(), std::ios::binary);
-    files[fs::relative(entry.path(), root).string()] =
-        std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  return files;
-}
-
 // The program as main() builds it: the real window on the offscreen platform,
 // the commands, QSerialPort on COM2 of a temporary start directory served by
 // the simulated organizer over a pseudo-terminal, and the computer's files
@@ -184,8 +173,9 @@ TEST(Window, WalksTheOrganizerAndCopiesATreeBothWaysByteForByte) {
   rig.Click("Copy1");
   rig.ExpectIdle();
   EXPECT_TRUE(rig.messages.empty());
-  EXPECT_EQ(ReadTree(rig.pc.path() / "back" / "tree"), ReadTree(rig.pc.path() / "tree"));
-  EXPECT_EQ(ReadTree(rig.pc.path() / "tree").size(), 4u);
+  EXPECT_EQ(testing::ReadTree(rig.pc.path() / "back" / "tree"),
+            testing::ReadTree(rig.pc.path() / "tree"));
+  EXPECT_EQ(testing::ReadTree(rig.pc.path() / "tree").size(), 4u);
   rig.server->Stop();
   EXPECT_TRUE(memofs::CheckMemoFileSystem(rig.organizer.Texts()).Clean());
 }

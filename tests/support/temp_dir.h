@@ -4,6 +4,8 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <map>
 #include <string>
 
 #include "platform/file_names.h"
@@ -39,5 +41,17 @@ class TempDir {
  private:
   std::filesystem::path path_;
 };
+
+// Every file below root, by its path relative to root, with its bytes.
+inline std::map<std::string, std::string> ReadTree(const std::filesystem::path& root) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+    if (!entry.is_regular_file()) continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    files[std::filesystem::relative(entry.path(), root).string()] =
+        std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  return files;
+}
 
 }  // namespace tavo::testing
