@@ -29,6 +29,8 @@ InputNewDir::InputNewDir(QWidget* parent)
   text1_->setGeometry(TwipsRect(2280, 240, 3375, 285));
   text1_->setAccessibleName("Input name of the directory:");
   label1->setBuddy(text1_);
+  text1_->move(text1_->x() + FitLabel(*label1, 0), text1_->y());
+  GrowToHold(*frame1, TwipsToPx(120));
   command1_ = new QPushButton("Ok", this);
   command1_->setObjectName("Command1");
   command1_->setGeometry(TwipsRect(1440, 960, 1215, 375));
@@ -40,6 +42,7 @@ InputNewDir::InputNewDir(QWidget* parent)
     b->setAutoDefault(false);
     b->setDefault(false);
   }
+  GrowToHold(*this, TwipsToPx(120));
   setTabOrder(text1_, command1_);
   setTabOrder(command1_, command2_);
 

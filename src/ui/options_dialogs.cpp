@@ -64,6 +64,8 @@ OptionsWindow::OptionsWindow(QWidget* owner, OptionsContext context)
   command1_ = MakeButton("Command1", "&Default", 120, 1320, this);
   command2_ = MakeButton("Command2", "&OK", 2160, 1320, this);
   command3_ = MakeButton("Command3", "&Cancel", 3600, 1320, this);
+  GrowToHold(*frame1, TwipsToPx(120));
+  GrowToHold(*this, TwipsToPx(120));
   connect(command1_, &QPushButton::clicked, this, [this] { Command1_Click(); });
   connect(command2_, &QPushButton::clicked, this, [this] { Command2_Click(); });
   connect(command3_, &QPushButton::clicked, this, &QDialog::reject);
@@ -125,9 +127,18 @@ OptionsMain::OptionsMain(QWidget* owner, OptionsContext context)
   label2->setBuddy(combo2_);
   combo1_->setAccessibleName(label1->text());
   combo2_->setAccessibleName(label2->text());
+  // Where the font is wider than designed, the labels and lists grow and the
+  // lists stay lined up.
+  const int shift = std::max(FitLabel(*label1, TwipsToPx(120)), FitLabel(*label2, TwipsToPx(120)));
+  for (QComboBox* combo : {combo1_, combo2_}) {
+    combo->setGeometry(combo->x() + shift, combo->y(),
+                       std::max(combo->width(), combo->sizeHint().width()), combo->height());
+  }
   command1_ = MakeButton("Command1", "&Default", 120, 1800, this);
   command2_ = MakeButton("Command2", "&OK", 2160, 1800, this);
   command3_ = MakeButton("Command3", "&Cancel", 3600, 1800, this);
+  GrowToHold(*frame1, TwipsToPx(120));
+  GrowToHold(*this, TwipsToPx(120));
   connect(command1_, &QPushButton::clicked, this, [this] { Command1_Click(); });
   connect(command2_, &QPushButton::clicked, this, [this] { Command2_Click(); });
   connect(command3_, &QPushButton::clicked, this, &QDialog::reject);

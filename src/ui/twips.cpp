@@ -1,7 +1,9 @@
 #include "ui/twips.h"
 
 #include <QGuiApplication>
+#include <QLabel>
 #include <QScreen>
+#include <algorithm>
 #include <cmath>
 
 namespace tavo::ui {
@@ -25,6 +27,30 @@ QRect TwipsRect(double left, double top, double width, double height) {
 }
 
 QSize TwipsSize(double width, double height) { return {TwipsToPx(width), TwipsToPx(height)}; }
+
+int FitLabel(QLabel& label, int min_left) {
+  const int missing = label.sizeHint().width() - label.width();
+  if (missing <= 0) return 0;
+  const int leftward =
+      (label.alignment() & Qt::AlignRight) ? std::min(missing, label.x() - min_left) : 0;
+  label.setGeometry(label.x() - std::max(0, leftward), label.y(), label.sizeHint().width(),
+                    label.height());
+  return missing - std::max(0, leftward);
+}
+
+void GrowToHold(QWidget& widget, int margin) {
+  QSize size = widget.size();
+  for (const QWidget* child : widget.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (child->isWindow()) continue;
+    size.setWidth(std::max(size.width(), child->geometry().right() + 1 + margin));
+  }
+  if (size == widget.size()) return;
+  if (widget.isWindow()) {
+    widget.setFixedSize(size);
+  } else {
+    widget.resize(size);
+  }
+}
 
 double RoundHalfEven(double value) {
   const double floor = std::floor(value);

@@ -4,6 +4,9 @@
 #include <QRect>
 #include <QSize>
 
+class QLabel;
+class QWidget;
+
 namespace tavo::ui {
 
 inline constexpr double kTwipsPerInch = 1440.0;
@@ -19,6 +22,15 @@ double SnapTwips(double twips);
 
 QRect TwipsRect(double left, double top, double width, double height);
 QSize TwipsSize(double width, double height);
+
+// Where the font is wider than the design's, these keep captions whole.
+// FitLabel widens `label` to show its text: a right-aligned one grows to the
+// left, down to `min_left`, and then to the right. It returns how far what
+// stands to the label's right must move over.
+int FitLabel(QLabel& label, int min_left);
+// Grows `widget` (a frame, or a dialog of fixed size) to hold its children
+// with `margin` pixels to spare on the right; it never shrinks.
+void GrowToHold(QWidget& widget, int margin);
 
 // Rounds to the nearest whole number, a half going to the even neighbour.
 double RoundHalfEven(double value);
