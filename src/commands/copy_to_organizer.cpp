@@ -179,7 +179,9 @@ void Client::CopyDirectoryToOrganizer(const std::string& base, const std::string
   if (listing) {
     for (const std::string& directory : listing->directories) {
       if (directory == "." || directory == "..") continue;
-      CopyDirectoryToOrganizer(base, rel + "\\" + directory, directory);
+      std::string next = rel;
+      next.append(1, '\\').append(directory);
+      CopyDirectoryToOrganizer(base, next, directory);
       if (state_.StopRequested == 1) return;
     }
     for (const DirectoryListing::File& file : listing->files) {
@@ -219,7 +221,7 @@ void Client::CopyFileToOrganizer(const std::string& base, const std::string& rel
   const std::string path = ComputerRoot() + base + rel;
   const std::optional<std::int64_t> size = files_.FileSize(path);
   if (!size || *size < 0) return;
-  const std::int64_t part_size = static_cast<std::int64_t>(memofs::kPartSize);
+  const auto part_size = static_cast<std::int64_t>(memofs::kPartSize);
   const std::int64_t last = *size / part_size;
   if (last > std::numeric_limits<std::int16_t>::max()) {
     // The part count is a 16-bit field of the index: more would wrap.
