@@ -9,6 +9,17 @@
 
 namespace tavo::commands {
 
+namespace {
+
+// A whole line other than "found" means the memo is gone already; silence
+// proves nothing and is a failure like a missing "ok".
+bool DeleteFailed(const link::DelResult& deleted) {
+  return deleted.found == link::Word::kTimedOut ||
+         (deleted.found == link::Word::kExpected && !deleted.ok);
+}
+
+}  // namespace
+
 void Client::Delete_Click() {
   RunInView([&] { DeleteMemos(); }, [&] { DeleteInDirectory(); });
 }
@@ -85,10 +96,7 @@ bool Client::DeletePartMemos(const std::string& name, const std::string& stem, i
     const int percent = last == 0 ? 100 : Percent(part, last);
     ShowStatus("Deleting file " + Trim(name) + " (" + std::to_string(percent) + "%) ...");
     const link::DelResult deleted = link::DelExchange(link_, memofs::PartName(stem, part, last));
-    // A whole line other than "found" means the part is gone already; silence
-    // proves nothing and is a failure like a missing "ok".
-    if (deleted.found == link::Word::kTimedOut ||
-        (deleted.found == link::Word::kExpected && !deleted.ok)) {
+    if (DeleteFailed(deleted)) {
       LinkLost();
       return false;
     }
@@ -183,8 +191,7 @@ void Client::DeleteOrganizerDirectory(const std::string& name) {
   Unlist({entry});
   const link::DelResult deleted =
       link::DelExchange(link_, memofs::ChildIndexName(state_.CurrentIndexName, entry.EntryNumber));
-  if (deleted.found == link::Word::kTimedOut ||
-      (deleted.found == link::Word::kExpected && !deleted.ok)) {
+  if (DeleteFailed(deleted)) {
     LinkLost();
     RequireLink();
   }
