@@ -116,6 +116,9 @@ class Client : public memofs::MemoFsHost {
   void CopyFileToComputer(const std::string& base, const std::string& rel, const std::string& name);
   // Whether `name` may become a file or directory on the computer; warns if not.
   bool SafeComputerName(const std::string& name, const std::string& rel);
+  // Whether the file at `target` may be written: nothing is there, or a file
+  // the user lets go. Warns about anything else.
+  bool MayWriteComputerFile(const std::string& target, const std::string& rel);
 
   // Copy to the organizer.
   void CopyFilesToMemos();

@@ -30,12 +30,21 @@ class InputFile {
 
 // A file written beside its target and put in place by Commit, so the old file
 // stays intact until the new one is complete. Destroyed without Commit, it
-// leaves no trace.
+// leaves no trace. Commit replaces whatever file or link has the target's name;
+// it never writes through a link.
 class OutputFile {
  public:
   virtual ~OutputFile() = default;
   virtual bool Write(const std::string& bytes) = 0;
   virtual bool Commit() = 0;
+};
+
+// What a copy would meet where it is to write a file.
+enum class Occupant {
+  kNothing,      // nothing of that name (or nothing that can be told)
+  kFile,         // a regular file, hidden or system ones included
+  kNotAFile,     // a directory, a link, a device, a fifo ...
+  kNameRefused,  // the computer cannot hold the name there (too long)
 };
 
 class ComputerFiles {
@@ -47,10 +56,11 @@ class ComputerFiles {
   virtual int CurrentDrive() = 0;
   // Listing of a directory path ending in "\"; nullopt when it cannot be read.
   virtual std::optional<DirectoryListing> List(const std::string& path) = 0;
-  // An ordinary (not hidden, not system, not directory) file at path.
-  virtual bool OrdinaryFileExists(const std::string& path) = 0;
+  // What is at path now, without following a link.
+  virtual Occupant OccupantOf(const std::string& path) = 0;
   virtual std::optional<std::int64_t> FileSize(const std::string& path) = 0;
   virtual std::unique_ptr<InputFile> OpenRead(const std::string& path) = 0;
+  // Also removes what copies killed midway left in that directory.
   virtual std::unique_ptr<OutputFile> CreateReplacing(const std::string& path) = 0;
   // Creates a directory; an existing one is fine. False on failure.
   virtual bool MakeDirectory(const std::string& path) = 0;

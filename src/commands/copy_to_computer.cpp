@@ -8,17 +8,42 @@
 
 namespace tavo::commands {
 
+namespace {
+
+std::string CantUseName(const std::string& rel) {
+  return "Warning: Can't copy " + rel + " since its name can't be used on this computer!";
+}
+
+}  // namespace
+
 bool Client::SafeComputerName(const std::string& name, const std::string& rel) {
   // Organizer names come from another program: one that could climb out of
   // the target directory, or that this computer cannot hold, is never written.
   const bool safe = !name.empty() && name != "." && name != ".." &&
                     name.find_first_of(std::string("\\/\0", 3)) == std::string::npos &&
                     files_.IsStorableName(name);
-  if (!safe) {
-    view_.ShowMessage("Warning: Can't copy " + rel +
-                      " since its name can't be used on this computer!");
-  }
+  if (!safe) view_.ShowMessage(CantUseName(rel));
   return safe;
+}
+
+bool Client::MayWriteComputerFile(const std::string& target, const std::string& rel) {
+  // Hidden files count: a memo named .profile must not silently replace the
+  // user's own. Anything but a file is never written through.
+  switch (files_.OccupantOf(target)) {
+    case Occupant::kNothing:
+      return true;
+    case Occupant::kFile:
+      return view_.AskQuestion(OverwriteQuestion(Trim(rel)));
+    case Occupant::kNotAFile:
+      view_.ShowMessage("Warning: Can't copy " + rel +
+                        " since there is a directory, link or special file with the same name "
+                        "on this computer!");
+      return false;
+    case Occupant::kNameRefused:
+      view_.ShowMessage(CantUseName(rel));
+      return false;
+  }
+  return false;
 }
 
 void Client::Copy1_Click() {
@@ -36,7 +61,7 @@ void Client::CopyMemosToComputer() {
     ShowStatus("Copying memo " + shown + " ...");
     if (SafeComputerName(text, shown)) {
       const std::string target = ComputerRoot() + state_.ComputerPath + text;
-      if (!files_.OrdinaryFileExists(target) || view_.AskQuestion(OverwriteQuestion(shown))) {
+      if (MayWriteComputerFile(target, shown)) {
         const link::GetResult memo = link::GetExchange(link_, text);
         if (memo.found != link::Word::kExpected || !memo.ok) {
           SetUnsynchronized();
@@ -87,7 +112,10 @@ void Client::CopyDirectoryToComputer(const std::string& base, const std::string&
   ShowStatus("Entering directory " + Trim(rel) + " ...");
   int row = memofs::FindEntry(state_, "<" + name + ">");
   if (row < 0) row = memofs::FindEntry(state_, "<" + Trim(name) + ">");
-  if (row < 1 || state_.DirectoryTable[row].EntryType != memofs::kTypeDirectory) return;
+  if (row < 1 || state_.DirectoryTable[row].EntryType != memofs::kTypeDirectory) {
+    view_.ShowMessage(CantUseName(rel));
+    return;
+  }
   if (!SafeComputerName(Trim(name), rel)) return;
   const Entered entered = EnterDirectoryRow(row);
   if (entered == Entered::kTooDeep) return;
@@ -115,7 +143,12 @@ void Client::CopyFileToComputer(const std::string& base, const std::string& rel,
                                 const std::string& name) {
   int row = memofs::FindEntry(state_, name);
   if (row < 0) row = memofs::FindEntry(state_, Trim(name));
-  if (row < 1 || state_.DirectoryTable[row].EntryType != memofs::kTypeFile) return;
+  if (row < 1 || state_.DirectoryTable[row].EntryType != memofs::kTypeFile) {
+    // Rows are looked up by their trimmed text, which misses a name with
+    // blanks at either end.
+    view_.ShowMessage(CantUseName(rel));
+    return;
+  }
   const memofs::DirectoryEntry entry = state_.DirectoryTable[row];
   if (!SafeComputerName(Trim(name), rel)) return;
   const int last = entry.EntryLastPart;
@@ -125,7 +158,7 @@ void Client::CopyFileToComputer(const std::string& base, const std::string& rel,
 
   const std::string shown = Trim(rel);
   const std::string target = ComputerRoot() + base + rel;
-  if (files_.OrdinaryFileExists(target) && !view_.AskQuestion(OverwriteQuestion(shown))) return;
+  if (!MayWriteComputerFile(target, rel)) return;
   ShowStatus("Copying file " + shown + " ...");
   // Written beside the target and put in place only when complete.
   out_file_ = files_.CreateReplacing(target);

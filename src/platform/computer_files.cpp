@@ -1,6 +1,11 @@
 #include "platform/computer_files.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <fstream>
+#include <random>
+#include <string_view>
 #include <system_error>
 
 #include "platform/file_names.h"
@@ -12,9 +17,15 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -78,9 +89,60 @@ Classified Classify(const fs::directory_entry& entry) {
   return out;
 }
 
-bool Replace(const fs::path& from, const fs::path& to) {
-  return ::MoveFileExW(from.c_str(), to.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+commands::Occupant OccupantAt(const fs::path& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = ::GetLastError();
+    return error == ERROR_FILENAME_EXCED_RANGE || error == ERROR_INVALID_NAME
+               ? commands::Occupant::kNameRefused
+               : commands::Occupant::kNothing;
+  }
+  constexpr DWORD kNotAFile =
+      FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+  return (attributes & kNotAFile) != 0 ? commands::Occupant::kNotAFile : commands::Occupant::kFile;
+}
+
+int ProcessId() { return static_cast<int>(::GetCurrentProcessId()); }
+
+// Fails when the name exists in any form, a link included. The open file
+// cannot be deleted by another copy's sweep.
+int CreateNew(const fs::path& path) {
+  return ::_wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                  _S_IREAD | _S_IWRITE);
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const auto chunk = static_cast<unsigned>(std::min<std::size_t>(bytes.size(), 1u << 20));
+    const int written = ::_write(fd, bytes.data(), chunk);
+    if (written <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+// On success the file is closed and has the target's name.
+bool PutInPlace(int& fd, const fs::path& temp, const fs::path& target) {
+  const bool flushed = ::_commit(fd) == 0;
+  ::_close(fd);
+  fd = -1;
+  return flushed && ::MoveFileExW(temp.c_str(), target.c_str(),
+                                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+void Discard(int& fd, const fs::path& temp) {
+  if (fd >= 0) ::_close(fd);
+  fd = -1;
+  ::_wunlink(temp.c_str());
+}
+
+// A temporary file still open in a running copy cannot be deleted.
+void RemoveIfStray(const fs::path& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  constexpr DWORD kNotAFile =
+      FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & kNotAFile) != 0) return;
+  ::DeleteFileW(path.c_str());
 }
 
 #else
@@ -105,10 +167,78 @@ Classified Classify(const fs::directory_entry& entry) {
   return out;
 }
 
-bool Replace(const fs::path& from, const fs::path& to) {
-  std::error_code error;
-  fs::rename(from, to, error);
-  return !error;
+commands::Occupant OccupantAt(const fs::path& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) == 0) {
+    return S_ISREG(info.st_mode) ? commands::Occupant::kFile : commands::Occupant::kNotAFile;
+  }
+  return errno == ENAMETOOLONG ? commands::Occupant::kNameRefused : commands::Occupant::kNothing;
+}
+
+int ProcessId() { return static_cast<int>(::getpid()); }
+
+// Whether path still names the open file fd.
+bool StillNamed(const fs::path& path, int fd) {
+  struct stat opened {};
+  struct stat named {};
+  return ::fstat(fd, &opened) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+         opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+}
+
+// Fails when the name exists in any form, a link included. The file is
+// locked for as long as it is open, so another copy's sweep leaves it alone;
+// -1 also when such a sweep took it before the lock did.
+int CreateNew(const fs::path& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) return -1;
+  // Where the file system has no locks, the file is used unlocked.
+  const bool taken = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  if (!taken && StillNamed(path, fd)) return fd;
+  ::close(fd);
+  errno = EEXIST;
+  return -1;
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+// On success the file is closed, and its lock released, under the target's name.
+bool PutInPlace(int& fd, const fs::path& temp, const fs::path& target) {
+  if (::fsync(fd) != 0) return false;
+  // The new file keeps the old one's permissions (not set-id bits).
+  struct stat old {};
+  if (::lstat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode) &&
+      ::fchmod(fd, old.st_mode & 0777) != 0) {
+    return false;
+  }
+  if (::rename(temp.c_str(), target.c_str()) != 0) return false;
+  ::close(fd);
+  fd = -1;
+  return true;
+}
+
+void Discard(int& fd, const fs::path& temp) {
+  ::unlink(temp.c_str());
+  if (fd >= 0) ::close(fd);
+  fd = -1;
+}
+
+// A copy under way holds the lock on its temporary file; a killed copy's
+// lock went with it.
+void RemoveIfStray(const fs::path& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return;
+  if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && StillNamed(path, fd)) ::unlink(path.c_str());
+  ::close(fd);
 }
 
 std::string HomeDirectory() {
@@ -146,55 +276,81 @@ class NativeInput : public commands::InputFile {
   std::ifstream stream_;
 };
 
-// Hidden beside the target, so a listing made meanwhile does not show it.
-fs::path TempPath(const fs::path& target) {
-  fs::path name = ".";
-  name += target.filename();
-  name += ".tavo-part";
-  return target.parent_path() / name;
+// Temporary files are ".tavo-part-" and 16 hex digits: short enough to sit
+// beside a target of any length, hidden on POSIX, and distinct enough that a
+// sweep for strays never takes a file of the user's.
+constexpr std::string_view kTempPrefix = ".tavo-part-";
+constexpr std::size_t kTempDigits = 16;
+
+bool IsTempName(const std::string& name) {
+  if (name.size() != kTempPrefix.size() + kTempDigits || name.rfind(kTempPrefix, 0) != 0) {
+    return false;
+  }
+  return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(kTempPrefix.size()), name.end(),
+                     [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
+std::string NewTempName() {
+  static std::mt19937_64 engine = [] {
+    std::random_device device;
+    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+    std::seed_seq seed{device(), device(), static_cast<unsigned>(ProcessId()),
+                       static_cast<unsigned>(now)};
+    return std::mt19937_64(seed);
+  }();
+  // A forked process shares the engine's state, not its process id.
+  std::uint64_t bits = engine() ^ (static_cast<std::uint64_t>(ProcessId()) * 0x9e3779b97f4a7c15u);
+  std::string name(kTempPrefix);
+  for (std::size_t i = 0; i < kTempDigits; ++i, bits >>= 4) name += "0123456789abcdef"[bits & 15];
+  return name;
+}
+
+// A copy killed midway leaves its temporary file behind; the next copy into
+// the directory takes it away.
+void RemoveStrays(const fs::path& dir) {
+  std::error_code error;
+  fs::directory_iterator it(dir, error);
+  for (const fs::directory_iterator end; !error && it != end; it.increment(error)) {
+    const std::optional<std::string> name = BytesFromNative(it->path().filename());
+    if (name && IsTempName(*name)) RemoveIfStray(it->path());
+  }
+}
+
+// A new file in the target's directory; -1 when none can be made.
+int CreateTemp(const fs::path& dir, fs::path& temp) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    temp = dir / NewTempName();
+    const int fd = CreateNew(temp);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
 }
 
 // Written under the temporary name and renamed over the target by Commit.
 class NativeOutput : public commands::OutputFile {
  public:
-  explicit NativeOutput(fs::path target)
-      : target_(std::move(target)),
-        temp_(TempPath(target_)),
-        stream_(temp_, std::ios::binary | std::ios::trunc) {}
+  NativeOutput(fs::path target, fs::path temp, int fd)
+      : target_(std::move(target)), temp_(std::move(temp)), fd_(fd) {}
   NativeOutput(const NativeOutput&) = delete;
   NativeOutput& operator=(const NativeOutput&) = delete;
   ~NativeOutput() override {
-    if (committed_) return;
-    stream_.close();
-    std::error_code error;
-    fs::remove(temp_, error);
+    if (!committed_) Discard(fd_, temp_);
   }
-  bool IsOpen() const { return stream_.is_open(); }
 
   bool Write(const std::string& bytes) override {
-    if (committed_) return false;
-    stream_.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(stream_);
+    return !committed_ && fd_ >= 0 && WriteAll(fd_, bytes);
   }
 
   bool Commit() override {
-    if (committed_ || !stream_.is_open()) return committed_;
-    stream_.close();
-    if (stream_.fail()) return false;
-#ifndef _WIN32
-    // The new file keeps the old one's permissions.
-    std::error_code error;
-    const fs::file_status old = fs::status(target_, error);
-    if (!error && fs::exists(old)) fs::permissions(temp_, old.permissions(), error);
-#endif
-    committed_ = Replace(temp_, target_);
+    if (committed_ || fd_ < 0) return committed_;
+    committed_ = PutInPlace(fd_, temp_, target_);
     return committed_;
   }
 
  private:
   fs::path target_;
   fs::path temp_;
-  std::ofstream stream_;
+  int fd_;
   bool committed_ = false;
 };
 
@@ -304,12 +460,10 @@ std::optional<commands::DirectoryListing> NativeComputerFiles::List(const std::s
   return listing;
 }
 
-bool NativeComputerFiles::OrdinaryFileExists(const std::string& path) {
+commands::Occupant NativeComputerFiles::OccupantOf(const std::string& path) {
   const std::optional<fs::path> native = NativePath(path);
-  if (!native || !native->has_filename()) return false;
-  std::error_code error;
-  const fs::directory_entry entry(*native, error);
-  return !error && Classify(entry).kind == Kind::kFile;
+  if (!native || !native->has_filename()) return commands::Occupant::kNothing;
+  return OccupantAt(*native);
 }
 
 std::optional<std::int64_t> NativeComputerFiles::FileSize(const std::string& path) {
@@ -331,17 +485,14 @@ std::unique_ptr<commands::InputFile> NativeComputerFiles::OpenRead(const std::st
 
 std::unique_ptr<commands::OutputFile> NativeComputerFiles::CreateReplacing(
     const std::string& path) {
-  std::optional<fs::path> target = NativePath(path);
+  const std::optional<fs::path> target = NativePath(path);
   if (!target || !target->has_filename()) return nullptr;
-  // Replace the file a link points at, not the link.
-  std::error_code error;
-  if (fs::is_symlink(*target, error)) {
-    fs::path real = fs::canonical(*target, error);
-    if (!error) target = std::move(real);
-  }
-  auto output = std::make_unique<NativeOutput>(*target);
-  if (!output->IsOpen()) return nullptr;
-  return output;
+  const fs::path dir = target->parent_path();
+  RemoveStrays(dir);
+  fs::path temp;
+  const int fd = CreateTemp(dir, temp);
+  if (fd < 0) return nullptr;
+  return std::make_unique<NativeOutput>(*target, std::move(temp), fd);
 }
 
 bool NativeComputerFiles::MakeDirectory(const std::string& path) {

@@ -28,7 +28,7 @@ class NativeComputerFiles : public commands::ComputerFiles {
   std::vector<std::string> Drives() override;
   int CurrentDrive() override;
   std::optional<commands::DirectoryListing> List(const std::string& path) override;
-  bool OrdinaryFileExists(const std::string& path) override;
+  commands::Occupant OccupantOf(const std::string& path) override;
   std::optional<std::int64_t> FileSize(const std::string& path) override;
   std::unique_ptr<commands::InputFile> OpenRead(const std::string& path) override;
   std::unique_ptr<commands::OutputFile> CreateReplacing(const std::string& path) override;

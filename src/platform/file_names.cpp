@@ -44,7 +44,7 @@ bool IsWindowsDeviceName(const std::string& name) {
 }  // namespace
 
 bool IsStorablePosixName(const std::string& name) {
-  return !name.empty() && name != "." && name != ".." &&
+  return !name.empty() && name.size() <= kMaxNameBytes && name != "." && name != ".." &&
          name.find_first_of(std::string("/\0", 2)) == std::string::npos;
 }
 

@@ -3,6 +3,8 @@
 // what the panes show.
 #include <gtest/gtest.h>
 
+#include <iterator>
+
 #include "commands/sim_rig.h"
 #include "memofs/checker.h"
 
@@ -163,12 +165,13 @@ const NameCase kCases[] = {
        rig.files.files["c:\\in\\ a "] = "a";
      },
      [](SimRig& rig) {
-       rig.ToOrganizer({" a "});  // looked for as "a": not there, nothing sent
-       rig.ToComputer({" b ", "< d >"});
+       rig.ToOrganizer({" a "});          // looked for as "a": not there, nothing sent
+       rig.ToComputer({" b ", "< d >"});  // " b " looked for as "b": not there, and said so
        rig.Delete({" b "});
        rig.EnterMemoView();
        rig.ToComputer({" m "});
-       EXPECT_TRUE(rig.view.messages.empty());
+       EXPECT_EQ(rig.view.messages,
+                 Strings{"Warning: Can't copy b since its name can't be used on this computer!"});
        EXPECT_EQ(rig.Text("fs0"), IndexOf({Dir(" d ", 1)}));
        EXPECT_EQ(rig.files.files,
                  (std::map<std::string, std::string>{
@@ -196,7 +199,11 @@ const NameCase kCases[] = {
        rig.ToComputer({"<no>"});
        rig.Delete({"<no>"});
        rig.DoubleClick("<no>");
-       EXPECT_EQ(rig.view.messages.size(), 5u);  // one for each command
+       // One for each command.
+       Strings expected(4, memofs::kTooDeepMessage);
+       expected.insert(expected.begin(),
+                       "Warning: Path to file f is too long! It will not be copied!");
+       EXPECT_EQ(rig.view.messages, expected);
        EXPECT_FALSE(rig.client.Synchronized());  // after entering "no"
        EXPECT_EQ(rig.files.files.size(), 1u);
      }},
@@ -256,7 +263,14 @@ const NameCase kCases[] = {
        rig.ToComputer({"<>"});
        rig.EnterMemoView();
        All(rig, rig.view.organizer, &commands::Client::Copy1_Click);
-       EXPECT_EQ(rig.view.messages.size(), 14u);  // 6 files, the directory, 7 memos
+       // The 6 files, the directory "", then the 7 memos.
+       Strings expected;
+       for (const char* name : {".", "..", "../up", "..\\up", "a/b", "a\\b", "", "", ".", "..",
+                                "../up", "..\\up", "a/b", "a\\b"}) {
+         expected.push_back(std::string("Warning: Can't copy ") + name +
+                            " since its name can't be used on this computer!");
+       }
+       EXPECT_EQ(rig.view.messages, expected);
        EXPECT_TRUE(rig.files.files.empty());
      }},
 
@@ -277,21 +291,32 @@ const NameCase kCases[] = {
        there_and_back("\\in\\back\\");
        rig.EnterMemoView();
        there_and_back("\\in\\memos\\");
-       std::size_t warnings = 0, refused_there = 0;
+       std::size_t refused_there = 0;
+       Strings refused_here;  // by this computer, in either view
        for (const std::string& name : EveryByteNames()) {
          // Line ends and 0 would break a command line; 255 reads back from an index as a blank.
          const bool in_line = name.find_first_of(std::string("\n\r\0", 3)) == std::string::npos;
          const bool in_index = in_line && name.find('\xff') == std::string::npos;
          const bool here = rig.files.IsStorableName(name);
          refused_there += !in_index + !in_line;
-         warnings += !in_index + !in_line + (in_index && !here) + (in_line && !here);
+         for (const bool copied : {in_index, in_line}) {
+           if (copied && !here) {
+             refused_here.push_back("Warning: Can't copy " + name +
+                                    " since its name can't be used on this computer!");
+           }
+         }
          EXPECT_EQ(rig.files.files.count("c:\\in\\back\\" + name), in_index && here ? 1u : 0u);
          EXPECT_EQ(rig.files.files.count("c:\\in\\memos\\" + name), in_line && here ? 1u : 0u);
        }
-       EXPECT_EQ(rig.view.messages.size(), warnings);
        const auto there = [](const std::string& m) {
          return m.find("on the organizer") != std::string::npos;
        };
+       Strings warned_here;
+       std::remove_copy_if(rig.view.messages.begin(), rig.view.messages.end(),
+                           std::back_inserter(warned_here), there);
+       std::sort(warned_here.begin(), warned_here.end());
+       std::sort(refused_here.begin(), refused_here.end());
+       EXPECT_EQ(warned_here, refused_here);
        EXPECT_EQ(static_cast<std::size_t>(
                      std::count_if(rig.view.messages.begin(), rig.view.messages.end(), there)),
                  refused_there);

@@ -156,7 +156,11 @@ struct FakeFiles : commands::ComputerFiles {
     }
     return listing;
   }
-  bool OrdinaryFileExists(const std::string& path) override { return files.count(path) > 0; }
+  commands::Occupant OccupantOf(const std::string& path) override {
+    if (files.count(path)) return commands::Occupant::kFile;
+    if (directories.count(path + "\\")) return commands::Occupant::kNotAFile;
+    return commands::Occupant::kNothing;
+  }
   std::optional<std::int64_t> FileSize(const std::string& path) override {
     return files.count(path) ? std::optional<std::int64_t>(files[path].size()) : std::nullopt;
   }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 
 #include "platform/file_names.h"
 #include "platform/port_device.h"
@@ -12,6 +13,10 @@
 #include <windows.h>  // file attributes
 #else
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 #endif
 
 namespace tavo::platform {
@@ -74,9 +79,38 @@ TEST(NativeComputerFiles, ListsOnlyWhatTheProgramCanShowAndAddress) {
 #endif
   EXPECT_EQ(Listed(rig.files.List(rig.Root() + "sub\\")), ".. <deeper> inner=5");
   EXPECT_EQ(Listed(rig.files.List(rig.Root() + "missing\\")), "unreadable");
-  EXPECT_TRUE(rig.files.OrdinaryFileExists(rig.Root() + "sub\\inner"));
-  EXPECT_FALSE(rig.files.OrdinaryFileExists(rig.Root() + "sub"));
-  EXPECT_FALSE(rig.files.OrdinaryFileExists(rig.Root() + ".hidden"));
+}
+
+// What a copy meets where it writes: a file whatever its attributes, or
+// something it must not write through.
+TEST(NativeComputerFiles, TellsWhatStandsWhereACopyWrites) {
+  using commands::Occupant;
+  Rig rig;
+  fs::create_directories(rig.dir.path() / "sub");
+  rig.dir.Put("sub/inner", "i");
+  rig.dir.Put(".hidden", "x");
+  std::vector<std::pair<std::string, Occupant>> cases = {{"sub\\inner", Occupant::kFile},
+                                                         {".hidden", Occupant::kFile},
+                                                         {"sub", Occupant::kNotAFile},
+                                                         {"missing", Occupant::kNothing},
+                                                         {"missing\\f", Occupant::kNothing}};
+#ifdef _WIN32
+  rig.dir.Put("hid.txt", "s");
+  ASSERT_TRUE(::SetFileAttributesW((rig.dir.path() / "hid.txt").c_str(),
+                                   FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+  cases.push_back({"hid.txt", Occupant::kFile});
+#else
+  ASSERT_EQ(::mkfifo((rig.dir.path() / "pipe").c_str(), 0600), 0);
+  fs::create_symlink(rig.dir.path() / "sub" / "inner", rig.dir.path() / "link");
+  fs::create_symlink(rig.dir.path() / "gone", rig.dir.path() / "dangling");
+  cases.insert(cases.end(), {{"pipe", Occupant::kNotAFile},
+                             {"link", Occupant::kNotAFile},
+                             {"dangling", Occupant::kNotAFile},
+                             {std::string(256, 'n'), Occupant::kNameRefused}});
+#endif
+  for (const auto& [name, occupant] : cases) {
+    EXPECT_EQ(rig.files.OccupantOf(rig.Root() + name), occupant) << name;
+  }
 }
 
 // Names and contents are bytes both ways (on Windows through the ANSI code page).
@@ -108,17 +142,80 @@ TEST(NativeComputerFiles, ReplacingKeepsTheOldFileUntilCommitAndADroppedOneLeave
   EXPECT_TRUE(rig.files.MakeDirectory(rig.Root() + "made\\"));  // already there
 }
 
+#ifndef _WIN32
+// A link planted where the copy puts its temporary file is not followed.
+TEST(NativeComputerFiles, TheTemporaryFileIsAlwaysANewOne) {
+  Rig rig;
+  fs::create_directory(rig.dir.path() / "elsewhere");
+  rig.dir.Put("elsewhere/victim", "precious");
+  for (const char* planted : {".t.tavo-part", ".tavo-part"}) {
+    fs::create_symlink(rig.dir.path() / "elsewhere" / "victim", rig.dir.path() / planted);
+  }
+  auto out = rig.files.CreateReplacing(rig.Root() + "t");
+  ASSERT_TRUE(out);
+  EXPECT_TRUE(out->Write("new"));
+  EXPECT_TRUE(out->Commit());
+  EXPECT_EQ(rig.dir.Get("t"), "new");
+  EXPECT_EQ(rig.dir.Get("elsewhere/victim"), "precious");
+  EXPECT_TRUE(fs::is_symlink(rig.dir.path() / ".t.tavo-part"));
+}
+
+std::set<std::string> Names(const fs::path& dir) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename());
+  return names;
+}
+
+// A copy killed midway leaves its temporary file; the next copy into that
+// directory removes it, and nothing else: not a copy still being written, not
+// files that merely look alike.
+TEST(NativeComputerFiles, StraysOfAKilledCopyGoWithTheNextCopy) {
+  Rig rig;
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    auto out = rig.files.CreateReplacing(rig.Root() + "killed");
+    if (out && out->Write("half")) ::kill(::getpid(), SIGKILL);
+    ::_exit(1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  const std::set<std::string> strays = Names(rig.dir.path());
+  ASSERT_EQ(strays.size(), 1u);
+
+  const std::string alike[] = {".tavo-part-0123456789abcde",  ".tavo-part-0123456789abcdef0",
+                               ".tavo-part-0123456789ABCDEF", "x.tavo-part-0123456789abcdef",
+                               ".killed.tavo-part",           "tavo-part-0123456789abcdef"};
+  for (const std::string& name : alike) rig.dir.Put(name, "mine");
+  fs::create_directory(rig.dir.path() / ".tavo-part-00000000000000aa");
+  rig.dir.Put("target", "mine");
+  fs::create_symlink(rig.dir.path() / "target", rig.dir.path() / ".tavo-part-00000000000000bb");
+  std::set<std::string> kept = Names(rig.dir.path());
+  for (const std::string& stray : strays) kept.erase(stray);
+
+  auto busy = rig.files.CreateReplacing(rig.Root() + "busy");
+  ASSERT_TRUE(busy && busy->Write("still going"));
+  auto next = rig.files.CreateReplacing(rig.Root() + "next");
+  ASSERT_TRUE(next && next->Write("n") && next->Commit());
+  EXPECT_TRUE(busy->Commit());
+  kept.insert({"busy", "next"});
+  EXPECT_EQ(Names(rig.dir.path()), kept);
+  EXPECT_EQ(rig.dir.Get("busy"), "still going");
+}
+#endif
+
 // Names each system can hold: both, POSIX only (Windows reserves characters,
 // a trailing dot or blank and device names), neither.
 TEST(FileNames, EachSystemRefusesWhatItCannotHold) {
   const std::pair<std::vector<std::string>, int> cases[] = {
-      {{"a", "a.txt", " lead", "caf\xe9", ".profile", "CONSOLE", "COM0", "LPT10", "nul1.txt",
-        "a b"},
+      {{"a", "a.txt", " lead", "caf\xe9", ".profile", "CONSOLE", "COM0", "LPT10", "nul1.txt", "a b",
+        std::string(255, 'n')},
        2},
       {{"a<b", "a>b", "a:b", "a\"b", "a\\b", "a|b", "a?b", "a*b", "tab\t", "end.", "end ", "CON",
         "con.txt", "Nul", "aux .c", "COM1", "lpt9.log", "CONOUT$"},
        1},
-      {{"", ".", "..", "a/b", std::string("a\0b", 3)}, 0}};
+      {{"", ".", "..", "a/b", std::string("a\0b", 3), std::string(256, 'n')}, 0}};
   for (const auto& [names, systems] : cases) {
     for (const std::string& name : names) {
       EXPECT_EQ(IsStorablePosixName(name), systems >= 1) << name;
