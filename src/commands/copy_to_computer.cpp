@@ -9,11 +9,9 @@
 namespace tavo::commands {
 
 bool Client::SafeComputerName(const std::string& name, const std::string& rel) {
-  // Organizer names come from another program: one that could climb out of
-  // the target directory, or that this computer cannot hold, is never written.
-  const bool safe = !name.empty() && name != "." && name != ".." &&
-                    name.find_first_of(std::string("\\/\0", 3)) == std::string::npos &&
-                    files_.IsStorableName(name);
+  // Organizer names come from another program: one that this computer
+  // cannot hold is never written either.
+  const bool safe = memofs::PlainComputerName(name) && files_.IsStorableName(name);
   if (!safe) {
     view_.ShowMessage("Warning: Can't copy " + rel +
                       " since its name can't be used on this computer!");
