@@ -101,7 +101,14 @@ bool WalkTo(Env& env, const Names& names) {
   return false;
 }
 
-bool Stop(Env& env) { return env.cancel.Cancelled() || !env.session.LinkUp(); }
+// Tested before each item: after a Ctrl-C the items left count as cancelled.
+bool Stop(Env& env) {
+  if (env.cancel.Cancelled()) {
+    env.console.Count({core::Outcome::kCancelled, ""});
+    return true;
+  }
+  return !env.session.LinkUp();
+}
 
 // ---- the subcommands ----
 
@@ -513,7 +520,8 @@ int Main(int argc, char** argv) {
   }
   link.ClosePort();
   console.Finish();
-  if (cancel.Cancelled()) console.SayCancelled();
+  // A Ctrl-C after the last test changed nothing: all was done.
+  if (cancel.Cancelled() && console.ExitStatus() != kAllDone) console.SayCancelled();
   return status != kAllDone ? status : console.ExitStatus();
 }
 

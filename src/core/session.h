@@ -85,7 +85,9 @@ class Session : private memofs::MemoFsHost {
   // memofs::MemoFsHost: refusals are recorded, a failed exchange closes the link.
   void ShowError(const std::string& text) override { refusal_ = text; }
   void SetUnsynchronized() override { refused_ = true; }
-  void LinkLost() override { FailLink("an index could not be read or written"); }
+  void LinkLost() override {
+    FailLink("the organizer did not answer as expected (reading or writing an index)");
+  }
   void FillOrganizerPane() override {}
 
   // Runs one top-level operation: its result is its heaviest item's.
