@@ -5,7 +5,7 @@ set -euo pipefail
 packages=("$@")
 if [ ${#packages[@]} -eq 0 ]; then
   packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev
-            qt6-base-dev qt6-serialport-dev libgl-dev)
+            qt6-base-dev qt6-serialport-dev libgl-dev libcli11-dev)
 fi
 missing=()
 for p in "${packages[@]}"; do

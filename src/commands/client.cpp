@@ -17,24 +17,8 @@ constexpr OrganizerButton kOrganizerButtons[] = {OrganizerButton::kCopy1, Organi
 
 }  // namespace
 
-std::string Trim(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  const std::size_t last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
-}
-
-bool StartsWith(const std::string& text, const std::string& prefix) {
-  return text.compare(0, prefix.size(), prefix) == 0;
-}
-
 std::string OverwriteQuestion(const std::string& name) {
   return "File " + name + " exists! Overwrite?";
-}
-
-int Percent(long long done, long long total) {
-  if (total <= 0) return 100;
-  return static_cast<int>(100 * done / total);
 }
 
 // ---- status window and link state ----

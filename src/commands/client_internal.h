@@ -5,21 +5,19 @@
 #include <utility>
 
 #include "commands/client.h"
+#include "memofs/names.h"
 
 namespace tavo::commands {
 
 inline constexpr const char* kUnsynchronizedRow = "unsynchronized ...";
 inline constexpr const char* kSmallSize = "< 2Kb";
 
-// Blanks (character 32) only, as names are shown and typed.
-std::string Trim(const std::string& text);
-bool StartsWith(const std::string& text, const std::string& prefix);
+using memofs::Percent;
+using memofs::StartsWith;
+using memofs::StorableName;
+using memofs::Trim;
 // "File " + name + " exists! Overwrite?"
 std::string OverwriteQuestion(const std::string& name);
-// Whether a name survives a command line (and, in_index, an index entry).
-bool StorableName(const std::string& name, bool in_index);
-// Integer part of 100 * done / total.
-int Percent(long long done, long long total);
 
 // Marks the client busy for the lifetime of a command that talks to the organizer.
 class BusyScope {

@@ -19,9 +19,7 @@ std::string CantUseName(const std::string& rel) {
 bool Client::SafeComputerName(const std::string& name, const std::string& rel) {
   // Organizer names come from another program: one that could climb out of
   // the target directory, or that this computer cannot hold, is never written.
-  const bool safe = !name.empty() && name != "." && name != ".." &&
-                    name.find_first_of(std::string("\\/\0", 3)) == std::string::npos &&
-                    files_.IsStorableName(name);
+  const bool safe = memofs::PlainComputerName(name) && files_.IsStorableName(name);
   if (!safe) view_.ShowMessage(CantUseName(rel));
   return safe;
 }

@@ -10,31 +10,6 @@
 
 namespace tavo::commands {
 
-namespace {
-
-// Titles of the memo view: the name, or for more than one piece its first
-// 20 - w characters and the piece number padded to w digits.
-std::string PieceTitle(const std::string& name, std::int64_t size, int piece) {
-  if (size < static_cast<std::int64_t>(memofs::kPartSize)) return name;
-  const int width = memofs::DigitCount(size / static_cast<std::int64_t>(memofs::kPartSize));
-  std::string number = std::to_string(piece);
-  if (static_cast<int>(number.size()) < width) {
-    number.insert(0, static_cast<std::size_t>(width) - number.size(), '0');
-  }
-  const std::size_t keep = memofs::kMaxMemoName - static_cast<std::size_t>(width);
-  return (name.size() > keep ? name.substr(0, keep) : name) + number;
-}
-
-}  // namespace
-
-bool StorableName(const std::string& name, bool in_index) {
-  // A line end or character 0 would break the command line or the index
-  // entry; in an index, character 255 reads back as a blank.
-  std::string bad("\n\r\0", 3);
-  if (in_index) bad += '\xff';
-  return name.find_first_of(bad) == std::string::npos;
-}
-
 bool Client::StorableOrganizerName(const std::string& name, const std::string& rel, bool in_index) {
   if (StorableName(name, in_index)) return true;
   view_.ShowMessage("Warning: Can't copy " + rel +
@@ -85,7 +60,7 @@ void Client::CopyFilesToMemos() {
       const std::optional<std::string> data = ReadPiece(count);
       if (!data) break;  // the rest of an unreadable file is not sent
       done += static_cast<std::int64_t>(count);
-      const std::string title = PieceTitle(name, *size, piece);
+      const std::string title = memofs::PieceTitle(name, *size, piece);
       ShowStatus("Copying file " + title + " ...");
       bool exists = false;
       for (int r = 1; r < state_.EntryCount(); ++r) {

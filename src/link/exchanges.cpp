@@ -17,14 +17,16 @@ std::string NumberLine(std::size_t n) { return std::to_string(n) + "\n"; }
 }  // namespace
 
 DirResult DirExchange(SerialLink& link,
-                      const std::function<bool(const std::string& name, bool is_name)>& on_line) {
+                      const std::function<bool(const std::string& name, bool is_name)>& on_line,
+                      double count_limit) {
   DirResult result;
   link.SendCommand("dir\n");
   if (!on_line("", false)) {
     result.stopped = true;
     return result;
   }
-  const Reply count_line = link.ReceiveLine();
+  const Reply count_line = link.ReceiveReply(0, count_limit);
+  result.answered = count_line.complete || !count_line.text.empty();
   // Without a whole count line the names cannot be told from the closing word.
   if (!count_line.complete) return result;
   if (!on_line("", false)) {
@@ -85,14 +87,20 @@ GetxResult GetxExchange(SerialLink& link, const std::string& name, std::size_t n
 }
 
 bool PutExchange(SerialLink& link, const std::string& name, const std::string& image,
-                 const std::function<bool()>& after_command) {
+                 const std::function<bool()>& after_command, Reply* refusal) {
+  Reply unused;
+  Reply& reply = refusal != nullptr ? *refusal : unused;
+  const auto ok = [&] {
+    reply = link.ReceiveLine();
+    return reply.complete && ToLower(reply.text) == "ok";
+  };
   link.SendCommand("put " + name + "\n");
   if (after_command && !after_command()) return false;
-  if (!ReadOk(link)) return false;
+  if (!ok()) return false;
   link.SendCommand(NumberLine(image.size()));
-  if (!ReadOk(link)) return false;
+  if (!ok()) return false;
   link.SendCommand(image);
-  return ReadOk(link);
+  return ok();
 }
 
 DelResult DelExchange(SerialLink& link, const std::string& name) {

@@ -15,14 +15,17 @@ namespace tavo::link {
 enum class Word { kExpected, kOther, kTimedOut };
 
 struct DirResult {
-  bool ok = false;       // the closing line was "ok"
-  bool stopped = false;  // the line callback asked to stop
+  bool ok = false;        // the closing line was "ok"
+  bool stopped = false;   // the line callback asked to stop
+  bool answered = false;  // anything at all came back for the count line
 };
 // "dir": on_line runs after the command is sent (with an empty name and
 // is_name false), after the count line (likewise) and with each name line;
-// returning false stops the exchange there.
+// returning false stops the exchange there. count_limit bounds the wait for
+// the count line (seconds), so a check of a silent line can end sooner.
 DirResult DirExchange(SerialLink& link,
-                      const std::function<bool(const std::string& name, bool is_name)>& on_line);
+                      const std::function<bool(const std::string& name, bool is_name)>& on_line,
+                      double count_limit = kReplyLimit);
 
 struct GetResult {
   Word found = Word::kTimedOut;  // kOther: the memo does not exist
@@ -41,8 +44,10 @@ GetxResult GetxExchange(SerialLink& link, const std::string& name, std::size_t n
 
 // "put ": true when all three replies were "ok". after_command runs right after
 // the command line is sent; returning false abandons the exchange (false result).
+// A failed exchange leaves in *refusal the reply that was not "ok" (empty and
+// incomplete for silence), so a refusal can be told from a dead line.
 bool PutExchange(SerialLink& link, const std::string& name, const std::string& image,
-                 const std::function<bool()>& after_command = {});
+                 const std::function<bool()>& after_command = {}, Reply* refusal = nullptr);
 
 struct DelResult {
   Word found = Word::kTimedOut;  // kOther: the memo was not there

@@ -94,11 +94,11 @@ void SerialLink::SendCommand(const std::string& text) {
   }
 }
 
-Reply SerialLink::ReceiveReply(std::size_t count) {
+Reply SerialLink::ReceiveReply(std::size_t count, double limit) {
   const double noted = clock_.Now();
   Reply reply;
   count = std::min(count, kInputBufferSize);
-  auto remaining = [&] { return kReplyLimit - (clock_.Now() - noted); };
+  auto remaining = [&] { return limit - (clock_.Now() - noted); };
   if (count == 0) {
     // Everything waiting is taken at once, but only up to the line feed: the
     // rest belongs to the next reply.

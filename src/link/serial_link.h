@@ -47,7 +47,9 @@ class SerialLink {
   void SendCommand(const std::string& text);
   // count 0: one line without its CR/LF; count > 0: a block of up to count bytes
   // (at most the input buffer). Either ends 12 s after the call.
-  Reply ReceiveReply(std::size_t count);
+  Reply ReceiveReply(std::size_t count) { return ReceiveReply(count, kReplyLimit); }
+  // The same with another limit in seconds.
+  Reply ReceiveReply(std::size_t count, double limit);
   Reply ReceiveLine() { return ReceiveReply(0); }
 
   Clock& clock() { return clock_; }

@@ -19,7 +19,8 @@ QtSerialPort::~QtSerialPort() = default;
 
 bool QtSerialPort::Open(const link::PortSettings& settings) {
   if (port_->isOpen()) port_->close();
-  device_ = SerialDeviceName(settings.port_number, start_directory_);
+  device_ = fixed_device_.empty() ? SerialDeviceName(settings.port_number, start_directory_)
+                                  : fixed_device_;
   if (device_.empty()) return false;
   port_->setPortName(QFile::decodeName(QByteArray::fromStdString(device_)));
   baud_ = settings.baud;
@@ -33,6 +34,11 @@ bool QtSerialPort::Open(const link::PortSettings& settings) {
   if (!port_->open(QIODevice::ReadWrite)) return false;
   port_->clearError();
   return true;
+}
+
+std::string QtSerialPort::ErrorText() const {
+  if (device_.empty()) return "no such port";
+  return port_->errorString().toStdString();
 }
 
 void QtSerialPort::Close() {

@@ -38,6 +38,10 @@ class QtSerialPort : public link::Port {
 
   // The device the last Open used.
   const std::string& DeviceName() const { return device_; }
+  // Opens this device, whatever the port number says (a path a user gave).
+  void SetDevice(std::string device) { fixed_device_ = std::move(device); }
+  // The operating system's reason the last Open failed.
+  std::string ErrorText() const;
 
  private:
   // Closes the port after the device went away. Const because it changes
@@ -46,6 +50,7 @@ class QtSerialPort : public link::Port {
 
   std::string start_directory_;
   std::string device_;
+  std::string fixed_device_;
   int baud_ = 0;
   std::unique_ptr<QSerialPort> port_;
 };

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tavo::core {
+
+// How one item (a file, a directory, a memo) or a whole operation ended.
+// Ordered by weight: an operation ends as its heaviest item.
+enum class Outcome {
+  kDone,
+  kSkipped,     // left alone by the caller's policy (an answer, an empty source)
+  kFailed,      // refused or impossible for this item; the others can go on
+  kCancelled,   // the cancel token was set
+  kLinkFailed,  // the organizer stopped answering or refused a write: the link is closed
+};
+
+struct Result {
+  Outcome outcome = Outcome::kDone;
+  std::string reason;  // why, for a person; empty when done
+  bool Done() const { return outcome == Outcome::kDone; }
+};
+
+// Set by the front end (a Cancel button, a signal handler), tested by the core
+// between exchanges, as the window tests StopRequested. Lock-free, so a
+// signal handler may set it.
+class CancelToken {
+ public:
+  void Cancel() { set_.store(true); }
+  void Reset() { set_.store(false); }
+  bool Cancelled() const { return set_.load(); }
+
+ private:
+  static_assert(std::atomic<bool>::is_always_lock_free);
+  std::atomic<bool> set_{false};
+};
+
+// An item by its organizer path (names from the root; a plain memo: its name
+// alone) and, where a computer file takes part, its program path.
+struct Item {
+  std::vector<std::string> organizer;
+  std::string computer;
+  bool memo = false;
+};
+
+// What the core is doing; reported where the window shows a status text.
+enum class Step {
+  kEnterDirectory,   // about to read a directory's index
+  kMakeDirectory,    // about to make an organizer directory
+  kCopyFile,         // a file's part moves (either way)
+  kDeleteFile,       // a file's part is about to be deleted
+  kDeleteDirectory,  // a directory's index memo is about to be deleted
+  kCopyMemo,         // a plain memo is fetched or a piece of one stored
+  kDeleteMemo,
+};
+
+struct Progress {
+  Step step = Step::kCopyFile;
+  Item item;
+  std::int64_t done = 0;  // bytes of the item done so far
+  std::int64_t total = 0;
+  int part = -1;  // the part in hand, -1 before the first
+  int last_part = 0;
+};
+
+// What to do about an item that exists where one is to be written.
+enum class Answer { kReplace, kSkip, kFail };
+
+// The front end's side: progress, the overwrite question and each item's end.
+class Feedback {
+ public:
+  virtual ~Feedback() = default;
+  virtual void Report(const Progress& progress) = 0;
+  virtual Answer AskOverwrite(const Item& item) = 0;
+  // Every file, directory and memo the core handled, as soon as its outcome is
+  // known and before the next cancel test: a front end that stops at the first
+  // refusal sets the token here.
+  virtual void Ended(const Item& item, const Result& result) = 0;
+};
+
+// The heavier of two results (the first of equal weight).
+Result Heavier(const Result& a, const Result& b);
+// "done", "skipped", "failed", "cancelled", "link failed".
+const char* OutcomeName(Outcome outcome);
+
+}  // namespace tavo::core

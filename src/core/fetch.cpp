@@ -1,0 +1,170 @@
+// Organizer to computer: a file or a tree, as the window's "Copy >>>" does.
+#include <memory>
+#include <vector>
+
+#include "core/session_internal.h"
+#include "link/exchanges.h"
+#include "memofs/names.h"
+
+namespace tavo::core {
+
+namespace {
+
+std::string LastLevel(const std::string& path) {
+  const std::size_t cut = path.find_last_of("\\:");
+  return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+}  // namespace
+
+bool Session::SafeTarget(const Item& item) {
+  const std::string name = LastLevel(item.computer);
+  if (memofs::PlainComputerName(name) && files_.IsStorableName(name)) return true;
+  End(item, {Outcome::kFailed, kNotOnComputer});
+  return false;
+}
+
+bool Session::MayWrite(const Item& item, const std::string& target) {
+  // Hidden files count as existing; anything but a file is never written through.
+  switch (files_.OccupantOf(target)) {
+    case commands::Occupant::kNothing:
+      return true;
+    case commands::Occupant::kFile:
+      return Overwrite(item);
+    case commands::Occupant::kNotAFile:
+      End(item, {Outcome::kFailed, "a directory, link or special file has that name"});
+      return false;
+    case commands::Occupant::kNameRefused:
+      break;
+  }
+  End(item, {Outcome::kFailed, "this computer cannot hold that name"});
+  return false;
+}
+
+bool Session::Overwrite(const Item& item) {
+  switch (feedback_.AskOverwrite(item)) {
+    case Answer::kReplace:
+      return true;
+    case Answer::kSkip:
+      End(item, {Outcome::kSkipped, "exists; left as it is"});
+      return false;
+    case Answer::kFail:
+      break;
+  }
+  End(item, {Outcome::kFailed, "exists"});
+  return false;
+}
+
+Result Session::Fetch(const std::string& name, const std::string& target) {
+  return Run([&] {
+    const std::optional<memofs::DirectoryEntry> entry = Find(name);
+    if (!entry) {
+      End(Here(name, target), {Outcome::kFailed, "no such file or directory"});
+    } else if (entry->EntryType == memofs::kTypeDirectory) {
+      Guard([&] { FetchDirectory(name, target); });
+    } else {
+      Guard([&] { FetchFile(name, target); });
+    }
+  });
+}
+
+void Session::FetchDirectory(const std::string& name, const std::string& target) {
+  const Item item = Here(name, target);
+  Report(core::Step::kEnterDirectory, item);
+  int row = memofs::FindEntry(state_, "<" + name + ">");
+  if (row < 0) row = memofs::FindEntry(state_, "<" + memofs::Trim(name) + ">");
+  if (row < 1 || state_.DirectoryTable[row].EntryType != memofs::kTypeDirectory) {
+    End(item, {Outcome::kFailed, "no such directory"});
+    return;
+  }
+  if (!SafeTarget(item)) return;
+  const Entered entered = EnterDirectoryRow(row);
+  if (entered == Entered::kTooDeep) {
+    End(item, {Outcome::kFailed, kTooDeep});
+    return;
+  }
+  if (entered == Entered::kLinkLost) LinkFailedAt(item);
+  bool made = true;
+  if (!Stopped()) {
+    made = files_.MakeDirectory(target + "\\");
+    // Nested calls re-read this directory, so walk a copy of its rows.
+    const std::vector<memofs::DirectoryEntry> entries(state_.DirectoryTable.begin() + 1,
+                                                      state_.DirectoryTable.end());
+    for (const memofs::DirectoryEntry& entry : entries) {
+      const std::string next = target + "\\" + memofs::Trim(entry.EntryName);
+      if (entry.EntryType == memofs::kTypeDirectory) {
+        FetchDirectory(entry.EntryName, next);
+      } else if (entry.EntryType == memofs::kTypeFile) {
+        FetchFile(entry.EntryName, next);
+      }
+      if (Stopped()) break;
+    }
+  }
+  // Back up even after a Cancel, so the operation ends where it began.
+  const bool cancelled = Stopped();
+  if (!LeaveDirectory()) LinkFailedAt(item);
+  if (cancelled) {
+    End(item, {Outcome::kCancelled, "cancelled"});
+  } else {
+    End(item, made ? Result{} : Result{Outcome::kFailed, "the directory cannot be made"});
+  }
+}
+
+void Session::FetchFile(const std::string& name, const std::string& target) {
+  const Item item = Here(name, target);
+  int row = memofs::FindEntry(state_, name);
+  if (row < 0) row = memofs::FindEntry(state_, memofs::Trim(name));
+  if (row < 1 || state_.DirectoryTable[row].EntryType != memofs::kTypeFile) {
+    End(item, {Outcome::kFailed, "no such file"});
+    return;
+  }
+  const memofs::DirectoryEntry entry = state_.DirectoryTable[row];
+  if (!SafeTarget(item)) return;
+  const int last = entry.EntryLastPart;
+  const int last_size = entry.EntryLastPartSize;
+  // A damaged row would ask for blocks the organizer cannot have.
+  if (last < 0 || last_size < 0 || last_size > static_cast<int>(memofs::kPartSize)) {
+    End(item, {Outcome::kFailed, "its index entry is damaged"});
+    return;
+  }
+  if (!MayWrite(item, target)) return;
+  const std::int64_t total = memofs::EntrySize(entry);
+  Report(core::Step::kCopyFile, item, 0, total, -1, last);
+  // Written beside the target and put in place only when complete.
+  std::unique_ptr<commands::OutputFile> out = files_.CreateReplacing(target);
+  if (!out) {
+    End(item, {Outcome::kFailed, "cannot be written on this computer"});
+    return;
+  }
+  const std::string stem = memofs::ChildIndexName(state_.CurrentIndexName, entry.EntryNumber);
+  std::int64_t done = 0;
+  for (int part = 0; part <= last; ++part) {
+    if (Stopped()) {
+      End(item, {Outcome::kCancelled, "cancelled"});
+      return;
+    }
+    Report(core::Step::kCopyFile, item, done, total, part, last);
+    const std::size_t count =
+        part == last ? static_cast<std::size_t>(last_size) : memofs::kPartSize;
+    // An empty last part after full ones holds nothing; some stores lack it.
+    if (part > 0 && count == 0) continue;
+    const link::GetxResult got =
+        link::GetxExchange(link_, memofs::PartName(stem, part, last), count);
+    if (!got.ok) {
+      FailLink(SilenceOrGarble(got.found == link::Word::kTimedOut));
+      LinkFailedAt(item);
+    }
+    if (!out->Write(got.block)) {
+      End(item, {Outcome::kFailed, "write error on this computer"});
+      return;
+    }
+    done += static_cast<std::int64_t>(count);
+  }
+  if (!out->Commit()) {
+    End(item, {Outcome::kFailed, "cannot be put in place on this computer"});
+    return;
+  }
+  End(item, {});
+}
+
+}  // namespace tavo::core

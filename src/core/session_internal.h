@@ -1,0 +1,55 @@
+#pragma once
+
+#include <exception>
+#include <utility>
+
+#include "core/session.h"
+#include "link/serial_link.h"
+
+namespace tavo::core {
+
+// Unwinds an operation after its item was ended kLinkFailed.
+class LinkUnwound {};
+
+inline constexpr const char* kTooDeep =
+    "directories nested too deep (index name over 20 characters)";
+inline constexpr const char* kNotStorable =
+    "the name cannot be stored on the organizer (line end, character 0 or 255)";
+inline constexpr const char* kReservedRoot = "\"Sharp Memos\" is reserved at the root";
+inline constexpr const char* kNotOnComputer = "the name cannot be used on this computer";
+
+// Why a "put " failed: a refusal (a whole line, such as "full") or a dead line.
+std::string RefusedOrSilent(const link::Reply& reply);
+
+template <typename F>
+Result Session::Run(F&& body) {
+  worst_ = {};
+  if (!LinkUp()) {
+    return {Outcome::kLinkFailed, link_failed_ ? link_reason_ : "the link is not open"};
+  }
+  try {
+    std::forward<F>(body)();
+  } catch (const LinkUnwound&) {
+  } catch (const link::LinkClosed&) {
+  } catch (const Abandoned&) {
+  } catch (const std::exception& e) {
+    // Anything else (out of memory) leaves the organizer picture doubtful.
+    FailLink(e.what());
+  }
+  // A put the user cancelled half way closes the link too, but stays a Cancel.
+  if (link_failed_ && worst_.outcome != Outcome::kCancelled)
+    worst_ = Heavier(worst_, {Outcome::kLinkFailed, link_reason_});
+  return worst_;
+}
+
+template <typename F>
+void Session::Guard(F&& step) {
+  try {
+    std::forward<F>(step)();
+  } catch (const LinkUnwound&) {
+  } catch (const link::LinkClosed&) {
+  } catch (const Abandoned&) {
+  }
+}
+
+}  // namespace tavo::core

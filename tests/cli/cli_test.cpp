@@ -1,0 +1,242 @@
+// tavo-cli end to end: the program against the simulated organizer on a
+// pseudo-terminal published as COM2 of a scratch start directory. Each
+// subcommand's output and exit status; trees and memos there and back with
+// every byte value; the overwrite policies; a hang-up at every exchange of a
+// small put and get; Ctrl-C in the middle of a put and an rm -r. Afterwards no
+// index names a missing memo.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+
+#include "commands/sim_rig.h"
+#include "memofs/checker.h"
+#include "organizer-sim/organizer.h"
+#include "support/temp_dir.h"
+
+namespace tavo::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+  int status = -1;
+  std::string out, err;
+};
+
+// The organizer served while one command runs, and the computer around it.
+struct Bench {
+  TempDir start;  // the current directory: com2 and the computer's files
+  TempDir logs;
+  sim::Organizer organizer;
+  std::atomic<pid_t> child{0};
+  // Runs on the server's thread with each transcript line.
+  std::function<void(const std::string&)> on_line;
+
+  Bench() {
+    start.Put("tavo_c.cfg", "0\r\n0\r\n1\r\n0\r\n9375\r\n7425\r\n\r\n\r\n\r\n\r\n 2\r\n 4\r\n");
+  }
+
+  Outcome Run(const Strings& args) {
+    organizer.SetTranscriptSink([this](const std::string& line) {
+      if (on_line) on_line(line);
+    });
+    sim::PtyServer server(organizer, 0);
+    EXPECT_TRUE(server.Link((start.path() / "com2").string()));
+    const fs::path out = logs.path() / "out", err = logs.path() / "err";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      if (::chdir(start.path().c_str()) != 0) ::_exit(127);
+      const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      const int in = ::open("/dev/null", O_RDONLY);
+      ::dup2(o, 1), ::dup2(e, 2), ::dup2(in, 0);
+      // Not the server's end of the line: a hang-up must reach the program.
+      for (int fd = 3; fd < 1024; ++fd) ::close(fd);
+      std::vector<char*> argv{const_cast<char*>(TAVO_CLI)};
+      for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+      argv.push_back(nullptr);
+      ::execv(TAVO_CLI, argv.data());
+      ::_exit(127);
+    }
+    child = pid;
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    child = 0;
+    server.Stop();
+    organizer.SetTranscriptSink({});
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), Read(out), Read(err)};
+  }
+  static std::string Read(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  Strings Problems() const { return memofs::CheckMemoFileSystem(organizer.Texts()).problems; }
+  std::map<std::string, std::string> Tree(const std::string& dir) const {
+    return ReadTree(start.path() / dir);
+  }
+};
+
+// A tree with every byte value in its files, sizes at the part boundaries.
+void MakeTree(Bench& bench, const std::string& root) {
+  fs::create_directories(bench.start.path() / root / "sub" / "deeper");
+  bench.start.Put(root + "/empty", "");
+  bench.start.Put(root + "/one part", AllBytes(1956));
+  bench.start.Put(root + "/sub/three", AllBytes(5000));
+  bench.start.Put(root + "/sub/deeper/bytes", AllBytes(256));
+}
+
+TEST(Cli, EverySubcommand) {
+  Bench bench;
+  MakeTree(bench, "T");
+  bench.start.Put("m.txt", AllBytes(256));
+  struct Step {
+    Strings args;
+    int status;
+    std::string out;  // exact, unless empty
+    std::string err;  // a part of it
+  };
+  const Step steps[] = {
+      {{"ls"}, 0, "", ""},
+      {{"mkdir", "/New"}, 0, "", ""},
+      {{"mkdir", "/New"}, 1, "", "/New: exists already"},
+      {{"put", "T", "/New"}, 0, "", ""},
+      {{"ls", "-l", "/New/T"},
+       0,
+       "d            sub/\n-         0  empty\n-      1956  one part\n",
+       ""},
+      {{"ls", "--json", "/New/T/sub"},
+       0,
+       "[{\"name\":\"deeper\",\"type\":\"directory\"},\n {\"name\":\"three\",\"type\":\"file\","
+       "\"size\":5000}]\n",
+       ""},
+      {{"get", "/New/T", "back"}, 0, "", ""},
+      {{"memos", "put", "m.txt"}, 0, "", ""},
+      {{"memos", "ls"}, 0, "m.txt\n", ""},
+      {{"memos", "get", "m.txt", "back"}, 0, "", ""},
+      {{"memos", "rm", "m.txt"}, 0, "", ""},
+      {{"memos", "get", "fs0", "back"}, 1, "", "belong to the file system"},
+      {{"rm", "/New"}, 1, "", "/New: is a directory"},
+      {{"get", "/nothing", "back"}, 1, "", "/nothing: no such file or directory"},
+      {{"ls", "a\\q"}, 2, "", "a backslash must start"},
+      {{"put", "missing", "/"}, 1, "", "missing: no such file or directory"},
+      {{"--port", "/dev/no-such-tty", "ls"}, 3, "", "cannot open /dev/no-such-tty: "},
+      {{"probe"}, 0, "", ""},
+      {{"rm", "-r", "/New"}, 0, "", ""},
+      {{"ls"}, 0, "", ""},
+  };
+  fs::create_directory(bench.start.path() / "back");
+  for (const Step& step : steps) {
+    SCOPED_TRACE(::testing::PrintToString(step.args));
+    const Outcome ran = bench.Run(step.args);
+    EXPECT_EQ(ran.status, step.status) << ran.err;
+    if (!step.out.empty()) {
+      EXPECT_EQ(ran.out, step.out);
+    }
+    EXPECT_NE(ran.err.find(step.err), std::string::npos) << ran.err;
+    EXPECT_EQ(bench.Problems(), Strings());
+  }
+  // There and back, byte for byte; and all gone again.
+  EXPECT_EQ(bench.Tree("back/T"), bench.Tree("T"));
+  EXPECT_EQ(bench.start.Get("back/m.txt"), AllBytes(256));
+  EXPECT_EQ(bench.organizer.Texts().size(), 1u);  // the root index
+}
+
+// An existing target: replaced whole, left, or an error naming it.
+TEST(Cli, OverwritePolicies) {
+  struct Case {
+    const char* flag;  // nullptr: none
+    int status;
+    bool replaced;
+  };
+  for (const Case& c :
+       {Case{"--force", 0, true}, Case{"--no-clobber", 1, false}, Case{nullptr, 1, false}}) {
+    SCOPED_TRACE(c.flag ? c.flag : "default");
+    Bench bench;
+    bench.start.Put("f", "new on the computer");
+    bench.organizer.PutText("fs0", IndexOf({File("f", 1, 3, 0)}));
+    bench.organizer.PutText("fs0_0_0", AllBytes(1956));
+    bench.organizer.PutText("fs0_0_1", "old");
+    const auto with = [&](Strings args) {
+      if (c.flag) args.insert(args.begin(), c.flag);
+      return bench.Run(args);
+    };
+    const Outcome put = with({"put", "f", "/"});
+    EXPECT_EQ(put.status, c.status) << put.err;
+    if (!c.flag) {
+      EXPECT_NE(put.err.find("/f: exists (--force"), std::string::npos) << put.err;
+    }
+    const Outcome get = with({"get", "/f", "f"});
+    EXPECT_EQ(get.status, c.status) << get.err;
+    EXPECT_EQ(bench.start.Get("f"), "new on the computer");
+    const auto memos = memofs::CheckMemoFileSystem(bench.organizer.Texts());
+    EXPECT_TRUE(memos.Clean() && memos.orphans.empty()) << memos.Summary();
+    EXPECT_EQ(bench.organizer.Text("fs0_0_1").has_value(), !c.replaced);
+  }
+}
+
+// A hang-up at every exchange of a small put and a small get: the status
+// says the link failed, nothing half written is left on either side.
+TEST(Cli, HangUpAtEveryExchange) {
+  for (const bool put : {true, false}) {
+    for (int at = 1;; ++at) {
+      SCOPED_TRACE((put ? "put, hang-up at " : "get, hang-up at ") + std::to_string(at));
+      Bench bench;
+      bench.start.Put("f", AllBytes(3000));
+      bench.organizer.PutText("fs0", IndexOf({File("g", 1, 1044, 0)}));
+      bench.organizer.PutText("fs0_0_0", AllBytes(1956));
+      bench.organizer.PutText("fs0_0_1", AllBytes(1044));
+      bench.organizer.InjectFault({sim::FaultKind::kHangUp, at});
+      const Outcome ran = bench.Run(put ? Strings{"put", "f", "/"} : Strings{"get", "/g", "g"});
+      EXPECT_EQ(bench.Problems(), Strings());
+      if (ran.status == 0) break;                // past the last exchange
+      EXPECT_EQ(bench.Tree("").count("g"), 0u);  // no half file, no temporary file
+      EXPECT_EQ(bench.Tree("").size(), 2u);      // f and tavo_c.cfg
+      EXPECT_EQ(ran.status, 3) << ran.err;
+      EXPECT_NE(ran.err.find("did not answer"), std::string::npos) << ran.err;
+    }
+  }
+}
+
+// Ctrl-C after some exchanges of a tree's put and of an rm -r: the program
+// says so, ends 1, and the organizer's indexes name only what is there.
+TEST(Cli, InterruptAPutAndARemove) {
+  Bench bench;
+  for (int i = 0; i < 8; ++i) {
+    fs::create_directories(bench.start.path() / "T" / ("d" + std::to_string(i)));
+    bench.start.Put("T/d" + std::to_string(i) + "/f", AllBytes(4000));
+  }
+  struct Case {
+    Strings args;
+    int after;  // "put " and "del " lines before the Ctrl-C
+  };
+  for (const Case& c : {Case{{"put", "T", "/"}, 40}, Case{{"rm", "-r", "/T"}, 10}}) {
+    const Strings& args = c.args;
+    SCOPED_TRACE(args[0]);
+    int changes = 0;
+    bench.on_line = [&](const std::string& line) {
+      if (line.rfind("> put ", 0) == 0 || line.rfind("> del ", 0) == 0) {
+        if (++changes == c.after && bench.child != 0) ::kill(bench.child, SIGINT);
+      }
+    };
+    const Outcome ran = bench.Run(args);
+    EXPECT_EQ(ran.status, 1) << ran.err;
+    EXPECT_NE(ran.err.find("cancelled"), std::string::npos) << ran.err;
+    EXPECT_EQ(bench.Problems(), Strings());
+    bench.on_line = nullptr;
+  }
+  // Something was left to delete, and a second rm -r finishes the job.
+  EXPECT_GT(bench.organizer.Texts().size(), 1u);
+  EXPECT_EQ(bench.Run({"rm", "-r", "/T"}).status, 0);
+  EXPECT_EQ(bench.Problems(), Strings());
+}
+
+}  // namespace
+}  // namespace tavo::testing

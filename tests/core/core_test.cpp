@@ -1,0 +1,406 @@
+// The pane-free core against the simulated organizer: every operation sends
+// the window's exchanges (clean, under every fault at every exchange, and with
+// a Cancel after every exchange), leaves no index naming a missing memo, and
+// carries bytes, names and answers as the window does.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sstream>
+
+#include "commands/sim_rig.h"
+#include "core/organizer_path.h"
+#include "core/probe.h"
+#include "core/session.h"
+#include "memofs/checker.h"
+
+namespace tavo::testing {
+namespace {
+
+using core::Outcome;
+
+// The core as a front end drives it, with the window's fake computer files.
+struct CoreRig : link::LinkHost, core::Feedback {
+  sim::Organizer organizer;
+  sim::ManualClock clock;
+  sim::SimPort port{organizer, clock};
+  FakeFiles files;
+  link::SerialLink link{port, clock, *this};
+  core::CancelToken cancel;
+  core::Session session{link, files, *this, cancel};
+  core::Answer answer = core::Answer::kReplace;
+  std::vector<std::pair<std::string, core::Result>> ended;  // path, result
+  std::function<void()> on_report;
+
+  CoreRig() { link.OpenPort(2, 2); }
+  void PumpEvents() override {}
+  void ShowLinkError(const std::string&) override {}
+  void Report(const core::Progress&) override {
+    if (on_report) on_report();
+  }
+  core::Answer AskOverwrite(const core::Item&) override { return answer; }
+  void Ended(const core::Item& item, const core::Result& result) override {
+    ended.emplace_back(core::FormatOrganizerPath(item.organizer), result);
+  }
+  Strings Failures() const {
+    Strings lines;
+    for (const auto& [path, result] : ended) {
+      if (!result.Done()) lines.push_back(path + ": " + result.reason);
+    }
+    return lines;
+  }
+};
+
+const std::string kOld = AllBytes(4000), kNew = AllBytes(3000).substr(7);
+
+// The same organizer and computer for the window and the core: a tree with
+// a file of three parts, plain memos, and a computer tree to store whose
+// file r replaces the organizer's.
+void Seed(sim::Organizer& organizer, FakeFiles& files) {
+  const auto put_file = [&](const std::string& index, int number, const std::string& text) {
+    const int last = static_cast<int>(text.size() / memofs::kPartSize);
+    for (int k = 0; k <= last; ++k) {
+      organizer.PutText(memofs::PartName(memofs::ChildIndexName(index, number), k, last),
+                        text.substr(static_cast<std::size_t>(k) * memofs::kPartSize, 1956));
+    }
+  };
+  organizer.PutText("fs0", IndexOf({Dir("A", 0), File("r", 2, 88, 1)}));
+  organizer.PutText("fs0_0", IndexOf({Dir("B", 0), File("f", 0, 5, 1)}));
+  organizer.PutText("fs0_0_0", IndexOf({File("g", 0, 3, 0)}));
+  organizer.PutText("m1", "memo one");
+  organizer.PutText("m2", "memo two");
+  put_file("fs0", 1, kOld);
+  put_file("fs0_0", 1, "f's 5");
+  put_file("fs0_0_0", 0, "g's");
+  files.directories.insert({"c:\\T\\", "c:\\T\\U\\"});
+  files.files = {{"c:\\r", kNew},
+                 {"c:\\note.txt", AllBytes(2100)},
+                 {"c:\\T\\x", "x's"},
+                 {"c:\\T\\U\\y", AllBytes(2000)}};
+}
+
+// The client's lines and blocks of a transcript from `from` on.
+Strings Sent(const sim::Organizer& organizer, std::size_t from) {
+  Strings lines;
+  std::istringstream in(organizer.Transcript().substr(from));
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("> ", 0) == 0) lines.push_back(line);
+  }
+  return lines;
+}
+
+struct Op {
+  const char* name;
+  bool memo_view;
+  std::function<void(SimRig&)> window;
+  // Between items the front end tests the token, as the window's loops do.
+  std::function<void(core::Session&, const core::CancelToken&)> core;
+};
+
+using C = commands::Client;
+std::function<void(SimRig&)> Click(void (C::*click)(), Strings rows, bool computer = false) {
+  return [=](SimRig& rig) {
+    if (computer) rig.client.ListComputerDirectory();
+    FakeView::Pane& pane = computer ? rig.view.computer : rig.view.organizer;
+    pane.Pick(rows);
+    pane.current = 0;
+    rig.view.new_directories = {{1, "New"}};
+    (rig.client.*click)();
+  };
+}
+
+const Op kOps[] = {
+    {"fetch a tree and a file", false, Click(&C::Copy1_Click, {"<A>", "r"}),
+     [](core::Session& s, const core::CancelToken& cancel) {
+       s.Fetch("A", "c:\\A");
+       if (!cancel.Cancelled()) s.Fetch("r", "c:\\r");
+     }},
+    {"store a tree and replace a file", false, Click(&C::Copy2_Click, {"<T>", "r"}, true),
+     [](core::Session& s, const core::CancelToken& cancel) {
+       s.StoreDirectory("c:\\T", "T");
+       if (!cancel.Cancelled()) s.StoreFile("c:\\r", "r");
+     }},
+    {"remove a tree and a file", false, Click(&C::Delete_Click, {"<A>", "r"}),
+     [](core::Session& s, const core::CancelToken& cancel) {
+       s.Remove("A");
+       if (!cancel.Cancelled()) s.Remove("r");
+     }},
+    {"make a directory", false, Click(&C::CreateDir_Click, {}),
+     [](core::Session& s, const core::CancelToken&) { s.MakeDirectory("New"); }},
+    {"fetch memos", true, Click(&C::Copy1_Click, {"m1", "m2"}),
+     [](core::Session& s, const core::CancelToken& cancel) {
+       s.FetchMemo("m1", "c:\\m1");
+       if (!cancel.Cancelled()) s.FetchMemo("m2", "c:\\m2");
+     }},
+    {"store a memo in pieces", true, Click(&C::Copy2_Click, {"note.txt"}, true),
+     [](core::Session& s, const core::CancelToken&) { s.StoreMemo("c:\\note.txt", "note.txt"); }},
+    {"delete a memo", true, Click(&C::Delete_Click, {"m1"}),
+     [](core::Session& s, const core::CancelToken&) { s.DeleteMemo("m1"); }},
+};
+
+struct Traffic {
+  Strings sent;
+  int exchanges;
+};
+
+// fault: a simulator fault, "cancel" (after exchange `at`) or nullptr.
+Traffic RunWindow(const Op& op, const char* fault, int at) {
+  SimRig rig;
+  Seed(rig.organizer, rig.files);
+  rig.Sync();
+  if (op.memo_view) rig.EnterMemoView();
+  const int first = rig.organizer.Exchanges();
+  const std::size_t mark = rig.organizer.Transcript().size();
+  if (fault && std::string(fault) == "cancel") {
+    rig.view.on_status = [&rig, first, at](const std::string&) {
+      if (rig.organizer.Exchanges() - first >= at) rig.client.RequestStop();
+    };
+  } else if (fault) {
+    rig.organizer.InjectFault(*sim::ParseFault(fault + ("@" + std::to_string(first + at))));
+  }
+  op.window(rig);
+  Strings sent = Sent(rig.organizer, mark);
+  // The memo view lists the memos afresh after a change; the core leaves that
+  // to its caller.
+  if (op.memo_view && !sent.empty() && sent.back() == "> dir") sent.pop_back();
+  return {sent, rig.organizer.Exchanges() - first};
+}
+
+Traffic RunCore(const Op& op, const char* fault, int at, CoreRig& rig) {
+  Seed(rig.organizer, rig.files);
+  const core::Result opened = op.memo_view ? rig.session.ListMemos() : rig.session.Walk({});
+  EXPECT_TRUE(opened.Done()) << opened.reason;
+  const int first = rig.organizer.Exchanges();
+  const std::size_t mark = rig.organizer.Transcript().size();
+  if (fault && std::string(fault) == "cancel") {
+    rig.on_report = [&rig, first, at] {
+      if (rig.organizer.Exchanges() - first >= at) rig.cancel.Cancel();
+    };
+  } else if (fault) {
+    rig.organizer.InjectFault(*sim::ParseFault(fault + ("@" + std::to_string(first + at))));
+  }
+  op.core(rig.session, rig.cancel);
+  return {Sent(rig.organizer, mark), rig.organizer.Exchanges() - first};
+}
+
+TEST(Core, SendsTheWindowsExchangesUnderEveryFaultAndCancel) {
+  int cases = 0;
+  for (const Op& op : kOps) {
+    SCOPED_TRACE(op.name);
+    const Traffic clean = RunWindow(op, nullptr, 0);
+    ASSERT_GT(clean.exchanges, 0);
+    for (const char* fault : {static_cast<const char*>(nullptr), "cancel", "hangup", "silence",
+                              "garble", "drop", "full", "short", "case"}) {
+      for (int at = fault ? 1 : 0; at <= (fault ? clean.exchanges : 0); ++at, ++cases) {
+        SCOPED_TRACE(std::string(fault ? fault : "clean") + " at " + std::to_string(at));
+        CoreRig rig;
+        const Traffic window = RunWindow(op, fault, at);
+        const Traffic core = RunCore(op, fault, at, rig);
+        EXPECT_EQ(core.sent, window.sent);
+        const memofs::CheckReport report = memofs::CheckMemoFileSystem(rig.organizer.Texts());
+        EXPECT_EQ(report.problems, Strings());
+        if (!fault) {
+          EXPECT_EQ(report.orphans, Strings());
+        }
+        EXPECT_EQ(rig.files.open_outputs, 0);
+        if (!fault) {
+          EXPECT_EQ(rig.Failures(), Strings());
+        }
+      }
+    }
+  }
+  std::cout << "core parity: " << cases << " cases" << std::endl;
+}
+
+// What each operation reports and leaves, cleanly.
+TEST(Core, TreesAndMemosRoundTripEveryByte) {
+  CoreRig rig;
+  const std::map<std::string, std::string> tree = {{"c:\\S\\empty", ""},
+                                                   {"c:\\S\\one", AllBytes(1)},
+                                                   {"c:\\S\\D\\full", AllBytes(1956)},
+                                                   {"c:\\S\\D\\E\\long", AllBytes(5000)},
+                                                   {"c:\\S\\D\\odd", AllBytes(1957)}};
+  rig.files.files = tree;
+  rig.files.directories.insert({"c:\\S\\", "c:\\S\\D\\", "c:\\S\\D\\E\\", "c:\\back\\"});
+  rig.files.files["c:\\memo"] = AllBytes(256);
+  ASSERT_TRUE(rig.session.Walk({}).Done());
+  EXPECT_TRUE(rig.session.StoreDirectory("c:\\S", "S").Done());
+  EXPECT_TRUE(rig.session.Fetch("S", "c:\\back\\S").Done());
+  for (const auto& [path, bytes] : tree) {
+    EXPECT_EQ(rig.files.files["c:\\back\\" + path.substr(3)], bytes) << path;
+  }
+  EXPECT_TRUE(rig.session.StoreMemo("c:\\memo", "memo").Done());
+  EXPECT_TRUE(rig.session.FetchMemo("memo", "c:\\back\\memo").Done()) << rig.Failures()[0];
+  EXPECT_EQ(rig.files.files["c:\\back\\memo"], AllBytes(256));
+  const memofs::CheckReport report = memofs::CheckMemoFileSystem(rig.organizer.Texts());
+  EXPECT_TRUE(report.Clean() && report.orphans.empty()) << report.Summary();
+  EXPECT_EQ(report.files, 5);
+
+  ASSERT_TRUE(rig.session.Walk({}).Done());
+  EXPECT_TRUE(rig.session.Remove("S").Done());
+  EXPECT_EQ(rig.organizer.Texts().size(), 2u);  // fs0 and the memo
+}
+
+// An item that exists where one is written: the answer decides, per item.
+TEST(Core, OverwriteAnswers) {
+  struct Case {
+    core::Answer answer;
+    Outcome outcome;
+    bool replaced;
+  };
+  for (const Case& c : {Case{core::Answer::kReplace, Outcome::kDone, true},
+                        Case{core::Answer::kSkip, Outcome::kSkipped, false},
+                        Case{core::Answer::kFail, Outcome::kFailed, false}}) {
+    SCOPED_TRACE(static_cast<int>(c.answer));
+    CoreRig rig;
+    Seed(rig.organizer, rig.files);
+    rig.answer = c.answer;
+    rig.files.files["c:\\m1"] = "old m1";
+    ASSERT_TRUE(rig.session.Walk({}).Done());
+    // Exchanges a call sends: only a replacement sends more than the listing.
+    const auto sent = [&rig](const std::function<core::Result()>& call, Outcome outcome) {
+      const int before = rig.organizer.Exchanges();
+      EXPECT_EQ(call().outcome, outcome);
+      return rig.organizer.Exchanges() - before;
+    };
+    auto& s = rig.session;
+    EXPECT_EQ(sent([&] { return s.StoreFile("c:\\r", "r"); }, c.outcome) > 0, c.replaced);
+    EXPECT_EQ(sent([&] { return s.Fetch("r", "c:\\r"); }, c.outcome) > 0, c.replaced);
+    EXPECT_EQ(sent([&] { return s.FetchMemo("m1", "c:\\m1"); }, c.outcome) > 1, c.replaced);
+    EXPECT_EQ(rig.files.files["c:\\m1"], c.replaced ? "memo one" : "old m1");
+    EXPECT_EQ(rig.files.files["c:\\r"], kNew);  // replaced by the same bytes, or kept
+    EXPECT_TRUE(memofs::CheckMemoFileSystem(rig.organizer.Texts()).orphans.empty());
+  }
+}
+
+// Names that cannot be stored or used are refused before anything is sent.
+TEST(Core, BadNamesAndPathsAreRefusedBeforeAnyExchange) {
+  CoreRig rig;
+  Seed(rig.organizer, rig.files);
+  rig.files.files["c:\\x"] = "x";
+  rig.organizer.PutText("fs0_0_1_0", "evil");
+  rig.organizer.PutText("fs0_0", IndexOf({Dir("B", 0), File("../up", 0, 4, 1)}));
+  struct Case {
+    const char* name;
+    std::function<core::Result(core::Session&)> run;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"line end", [](auto& s) { return s.StoreFile("c:\\x", "a\nb"); }, "cannot be stored"},
+      {"character 0", [](auto& s) { return s.MakeDirectory(std::string("a\0b", 3)); },
+       "cannot be stored"},
+      {"255 in an entry", [](auto& s) { return s.StoreFile("c:\\x", "a\xff"); },
+       "cannot be stored"},
+      {"Sharp Memos", [](auto& s) { return s.StoreFile("c:\\x", "Sharp Memos"); }, "reserved"},
+      {"a directory's name", [](auto& s) { return s.StoreFile("c:\\x", "A"); }, "directory"},
+      {"a file's name", [](auto& s) { return s.MakeDirectory("r"); }, "a file"},
+      {"fs0 memo", [](auto& s) { return s.StoreMemo("c:\\x", "fs0_9"); }, "file system"},
+      {"no such memo", [](auto& s) { return s.FetchMemo("nope", "c:\\nope"); }, "no such memo"},
+      {"missing source", [](auto& s) { return s.StoreFile("c:\\none", "none"); }, "read"},
+      {"missing entry", [](auto& s) { return s.Remove("nothing"); }, "no such"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(rig.session.Walk({}).Done());
+    const int before = rig.organizer.Exchanges();
+    const core::Result result = c.run(rig.session);
+    EXPECT_EQ(result.outcome, Outcome::kFailed);
+    EXPECT_NE(result.reason.find(c.reason), std::string::npos) << result.reason;
+    // The memo calls list the memos first; nothing else goes out.
+    EXPECT_LE(rig.organizer.Exchanges() - before, 1);
+  }
+  // A name from the organizer that would climb out of the target is not written.
+  ASSERT_TRUE(rig.session.Walk({"A"}).Done());
+  EXPECT_EQ(rig.session.Fetch("../up", "c:\\../up").outcome, Outcome::kFailed);
+  EXPECT_EQ(rig.files.files.count("c:\\../up"), 0u);
+  // Walks: a missing level, a file as a level.
+  EXPECT_EQ(rig.session.Walk({"nope"}).reason, "no such directory");
+  EXPECT_EQ(rig.session.Walk({"r", "x"}).reason, "not a directory");
+}
+
+// A full directory refuses a new entry before any part is sent.
+TEST(Core, FullDirectoryIsRefusedBeforeAnythingIsSent) {
+  CoreRig rig;
+  std::vector<memofs::DirectoryEntry> many;
+  for (int i = 0; many.size() < 100; ++i) many.push_back(File("file" + std::to_string(i), 0, 0, i));
+  while (memofs::BuildIndexText([&] {
+           auto t = many;
+           t.insert(t.begin(), memofs::DirectoryEntry{});
+           return t;
+         }())
+             .size() < memofs::kMaxIndexText - 10) {
+    many.push_back(File("f" + std::to_string(many.size()), 0, 0, static_cast<int>(many.size())));
+  }
+  rig.organizer.PutText("fs0", IndexOf(many));
+  rig.files.files["c:\\x"] = "x";
+  ASSERT_TRUE(rig.session.Walk({}).Done());
+  const int before = rig.organizer.Exchanges();
+  EXPECT_EQ(rig.session.StoreFile("c:\\x", "a new file with a long name").reason,
+            "the organizer directory is full");
+  EXPECT_EQ(rig.session.MakeDirectory("a new directory with a long name").reason,
+            "the organizer directory is full");
+  EXPECT_EQ(rig.organizer.Exchanges(), before);
+}
+
+// The organizer refusing a "put " (full) ends the link with that reason.
+TEST(Core, FullOrganizerSaysSo) {
+  CoreRig rig;
+  rig.files.files["c:\\big"] = AllBytes(5000);
+  ASSERT_TRUE(rig.session.Walk({}).Done());
+  rig.organizer.SetCapacity(rig.organizer.StoredBytes() + 3000);
+  const core::Result result = rig.session.StoreFile("c:\\big", "big");
+  EXPECT_EQ(result.outcome, Outcome::kLinkFailed);
+  EXPECT_NE(result.reason.find("\"full\""), std::string::npos) << result.reason;
+  EXPECT_TRUE(memofs::CheckMemoFileSystem(rig.organizer.Texts()).Clean());
+  EXPECT_FALSE(rig.session.LinkUp());
+}
+
+TEST(Core, Probe) {
+  struct Case {
+    const char* fault;  // at the probe's exchange 1 to 5, or none
+    int steps;
+    const char* advice;  // a word of it
+    double max_seconds;
+  };
+  for (const Case& c : {Case{nullptr, 5, "", 1}, Case{"hangup@1", 1, "device", 4},
+                        Case{"garble@1", 1, "speed", 4}, Case{"silence@2", 2, "device", 13},
+                        Case{"short@3", 3, "bytes", 13}, Case{"drop@5", 5, "bytes", 13}}) {
+    SCOPED_TRACE(c.fault ? c.fault : "clean");
+    CoreRig rig;
+    rig.organizer.PutText("tavoprobe", "the user's");
+    if (c.fault) rig.organizer.InjectFault(*sim::ParseFault(c.fault));
+    const double started = rig.clock.Now();
+    const core::ProbeReport report = core::RunProbe(rig.link);
+    EXPECT_EQ(report.steps.size(), static_cast<std::size_t>(c.steps));
+    EXPECT_NE(report.advice.find(c.advice), std::string::npos) << report.advice;
+    EXPECT_LE(rig.clock.Now() - started, c.max_seconds);
+    // Never under a name the organizer holds.
+    EXPECT_EQ(rig.organizer.Text("tavoprobe"), "the user's");
+    if (!c.fault) {
+      EXPECT_EQ(rig.organizer.Memos().size(), 1u);
+    }
+  }
+}
+
+TEST(Core, OrganizerPaths) {
+  struct Case {
+    const char* text;
+    Strings names;
+    const char* formatted;
+  };
+  for (const Case& c :
+       {Case{"/", {}, "/"}, Case{"", {}, "/"},
+        Case{"/Letters/to grandma.txt", {"Letters", "to grandma.txt"}, "/Letters/to grandma.txt"},
+        Case{"a//b/", {"a", "b"}, "/a/b"}, Case{"/x\\/y\\\\z", {"x/y\\z"}, "/x\\/y\\\\z"},
+        Case{"\\x41\\x0a\\xff", {"A\n\xff"}, "/A\\x0a\xff"}}) {
+    SCOPED_TRACE(c.text);
+    const auto names = core::ParseOrganizerPath(c.text);
+    ASSERT_TRUE(names);
+    EXPECT_EQ(*names, c.names);
+    EXPECT_EQ(core::FormatOrganizerPath(*names), c.formatted);
+  }
+  for (const char* bad : {"a\\", "a\\b", "\\x4"})
+    EXPECT_FALSE(core::ParseOrganizerPath(bad)) << bad;
+}
+
+}  // namespace
+}  // namespace tavo::testing
