@@ -62,7 +62,7 @@ class ComputerFiles {
   virtual std::unique_ptr<InputFile> OpenRead(const std::string& path) = 0;
   // Also removes what copies killed midway left in that directory.
   virtual std::unique_ptr<OutputFile> CreateReplacing(const std::string& path) = 0;
-  // Creates a directory; an existing one is fine. False on failure.
+  // Creates a directory; an existing one is fine, a link to one is not. False on failure.
   virtual bool MakeDirectory(const std::string& path) = 0;
   // Whether `name` can be one level of a path on this computer.
   virtual bool IsStorableName(const std::string& name) = 0;

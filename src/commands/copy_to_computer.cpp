@@ -14,6 +14,11 @@ std::string CantUseName(const std::string& rel) {
   return "Warning: Can't copy " + rel + " since its name can't be used on this computer!";
 }
 
+std::string NotAFileWarning(const std::string& rel) {
+  return "Warning: Can't copy " + rel +
+         " since there is a directory, link or special file with the same name on this computer!";
+}
+
 }  // namespace
 
 bool Client::SafeComputerName(const std::string& name, const std::string& rel) {
@@ -33,14 +38,19 @@ bool Client::MayWriteComputerFile(const std::string& target, const std::string& 
     case Occupant::kFile:
       return view_.AskQuestion(OverwriteQuestion(Trim(rel)));
     case Occupant::kNotAFile:
-      view_.ShowMessage("Warning: Can't copy " + rel +
-                        " since there is a directory, link or special file with the same name "
-                        "on this computer!");
+      view_.ShowMessage(NotAFileWarning(rel));
       return false;
     case Occupant::kNameRefused:
       view_.ShowMessage(CantUseName(rel));
       return false;
   }
+  return false;
+}
+
+bool Client::MakeComputerDirectory(const std::string& path, const std::string& rel) {
+  if (files_.MakeDirectory(path + "\\")) return true;
+  // Its files would land wherever a link of that name leads.
+  if (files_.OccupantOf(path) != Occupant::kNothing) view_.ShowMessage(NotAFileWarning(rel));
   return false;
 }
 
@@ -118,8 +128,7 @@ void Client::CopyDirectoryToComputer(const std::string& base, const std::string&
   const Entered entered = EnterDirectoryRow(row);
   if (entered == Entered::kTooDeep) return;
   if (entered == Entered::kLinkLost) throw CommandEnded{};
-  if (state_.StopRequested != 1) {
-    files_.MakeDirectory(ComputerRoot() + base + rel + "\\");
+  if (state_.StopRequested != 1 && MakeComputerDirectory(ComputerRoot() + base + rel, rel)) {
     // Nested calls re-read this directory, so walk a copy of its rows.
     const std::vector<memofs::DirectoryEntry> entries(state_.DirectoryTable.begin() + 1,
                                                       state_.DirectoryTable.end());

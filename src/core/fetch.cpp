@@ -85,8 +85,9 @@ void Session::FetchDirectory(const std::string& name, const std::string& target)
   }
   if (entered == Entered::kLinkLost) LinkFailedAt(item);
   bool made = true;
-  if (!Stopped()) {
-    made = files_.MakeDirectory(target + "\\");
+  if (!Stopped()) made = files_.MakeDirectory(target + "\\");
+  // A link of that name may lead anywhere: nothing is written through it.
+  if (!Stopped() && made) {
     // Nested calls re-read this directory, so walk a copy of its rows.
     const std::vector<memofs::DirectoryEntry> entries(state_.DirectoryTable.begin() + 1,
                                                       state_.DirectoryTable.end());

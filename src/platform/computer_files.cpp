@@ -501,7 +501,8 @@ bool NativeComputerFiles::MakeDirectory(const std::string& path) {
   const fs::path dir = native->has_filename() ? *native : native->parent_path();
   std::error_code error;
   fs::create_directory(dir, error);
-  return fs::is_directory(dir, error);
+  // A link of that name may lead anywhere: a copy never writes through it.
+  return fs::is_directory(fs::symlink_status(dir, error));
 }
 
 }  // namespace tavo::platform

@@ -150,6 +150,22 @@ TEST(CopyToComputer, LongNamesAreWrittenOrWarnedAbout) {
 }
 #endif
 
+#ifndef _WIN32
+// A directory copied onto a link of its name would write wherever it leads.
+TEST(CopyToComputer, NeverWritesADirectoryThroughALink) {
+  DiskRig rig;
+  rig.organizer.PutText("fs0", IndexOf({Dir("d", 0)}));
+  rig.organizer.PutText("fs0_0", IndexOf({File("f", 0, 1, 0)}));
+  rig.organizer.PutText("fs0_0_0_0", "x");
+  fs::create_directory(rig.dir.path() / "elsewhere");
+  fs::create_directory_symlink(rig.dir.path() / "elsewhere", rig.dir.path() / "d");
+  rig.Sync(false);
+  rig.CopyAll();
+  EXPECT_EQ(rig.view.messages, Strings{InTheWay("d")});
+  EXPECT_TRUE(fs::is_empty(rig.dir.path() / "elsewhere"));
+}
+#endif
+
 // The directory view looks rows up by their trimmed text: a name with blanks
 // at either end is not found, and says so.
 TEST(CopyToComputer, EverySkippedNameIsNamed) {
