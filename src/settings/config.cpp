@@ -1,10 +1,10 @@
 #include "settings/config.h"
 
 #include <cmath>
-#include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <limits>
+#include <optional>
+
+#include "settings/plain_file.h"
 
 namespace tavo::settings {
 
@@ -127,40 +127,17 @@ std::string SerializeConfig(const Config& config) {
 }
 
 void ReadConfig(Config& config, const std::string& directory) {
-  std::ifstream in(directory + kConfigFileName, std::ios::binary);
-  if (!in) {
+  const std::optional<std::string> bytes =
+      ReadSmallRegularFile(directory + kConfigFileName, kMaxConfigBytes);
+  if (!bytes) {
     SetDefaultConfig(config, SettingsGroup::kAll);
     return;
   }
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) {
-    SetDefaultConfig(config, SettingsGroup::kAll);
-    return;
-  }
-  ParseConfig(config, bytes);
+  ParseConfig(config, *bytes);
 }
 
 void WriteConfig(const Config& config, const std::string& directory) {
-  const std::string path = directory + kConfigFileName;
-  const std::string bytes = SerializeConfig(config);
-  // Written beside the old file and renamed over it, so a full disk or a crash
-  // never leaves a cut settings file behind.
-  const std::string temp = path + ".new";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) return;
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) {
-      std::remove(temp.c_str());
-      return;
-    }
-  }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    // Where rename does not replace (Windows), make room first.
-    std::remove(path.c_str());
-    if (std::rename(temp.c_str(), path.c_str()) != 0) std::remove(temp.c_str());
-  }
+  ReplaceRegularFile(directory + kConfigFileName, SerializeConfig(config));
 }
 
 }  // namespace tavo::settings
