@@ -32,6 +32,9 @@ struct Config {
 struct ScreenSize {
   double width_twips = 0;
   double height_twips = 0;
+  // Less what task bars and docks take; 0 where all of the screen is.
+  double available_width_twips = 0;
+  double available_height_twips = 0;
 };
 
 // Reads a number as the settings do: leading blanks, sign, digits, fraction;
@@ -43,6 +46,9 @@ long long WholeValue(const std::string& text);
 std::string StoredNumber(long long value);
 
 void SetDefaultConfig(Config& config, SettingsGroup group);
+// Brings the group's values into range. The window keeps at least 1000 twips
+// on the screen and is no larger than the screen's available area (but never
+// below its minimum size); out-of-range numbers saturate to those bounds.
 void CheckConfig(Config& config, SettingsGroup group, ScreenSize screen);
 // `directory` ends with the path separator (or is empty for the current one).
 // Reads only a regular file (or a link to one) of at most kMaxConfigBytes,

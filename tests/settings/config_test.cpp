@@ -218,5 +218,58 @@ TEST(Config, WritesOverNothingButAWritableRegularFile) {
 }
 #endif
 
+// Huge, negative and endless numbers saturate to the screen: the size to its
+// available area (never below the minimum), the position to keep 1000 twips
+// of the window on it, on every side.
+TEST(Config, WindowGeometrySaturatesToTheScreen) {
+  const std::string huge(400, '9');
+  const struct {
+    std::string left, top, width, height;
+    ScreenSize screen;
+    std::string want_left, want_top, want_width, want_height;
+  } cases[] = {
+      {"0",
+       "0",
+       "2000000000",
+       " 500000",
+       {30000, 20000, 28800, 19000},
+       "0",
+       "0",
+       " 28800",
+       " 19000"},
+      {"-1000000000000",
+       "-" + huge,
+       huge,
+       "7425",
+       {30000, 20000},
+       "-29000",
+       "-6425",
+       " 30000",
+       "7425"},
+      {huge,
+       "-400",
+       "100",
+       "-" + huge,
+       {30000, 20000, 28800, 19000},
+       " 29000",
+       "-400",
+       "6400",
+       "5400"},
+      {"-5400", "-4400", "9375", "7425", {4800, 3600}, "-5400", "-4400", "6400", "5400"},
+      {"10", "20", "90000", "90000", {}, "-1000", "-1000", "90000", "90000"},  // no screen known
+  };
+  for (const auto& c : cases) {
+    Config config;
+    SetDefaultConfig(config, SettingsGroup::kAll);
+    auto& v = config.ConfigValues;
+    v[WindowLeft] = c.left, v[WindowTop] = c.top, v[WindowWidth] = c.width;
+    v[WindowHeight] = c.height;
+    CheckConfig(config, SettingsGroup::kWindow, c.screen);
+    EXPECT_EQ(std::tie(v[WindowLeft], v[WindowTop], v[WindowWidth], v[WindowHeight]),
+              std::tie(c.want_left, c.want_top, c.want_width, c.want_height))
+        << c.left.substr(0, 20) << " " << c.top.substr(0, 20);
+  }
+}
+
 }  // namespace
 }  // namespace tavo::settings
