@@ -9,7 +9,7 @@ namespace tavo::settings {
 inline constexpr const char* kConfigFileName = "tavo_c.cfg";
 // Room for 256 lines of 254 characters; a larger file counts as one of too
 // many lines. The program itself writes 12 short ones.
-inline constexpr std::size_t kMaxConfigBytes = 256 * 256;
+inline constexpr std::size_t kMaxConfigBytes = std::size_t{256} * 256;
 
 enum ConfigIndex : int {
   WindowLeft = 0,
