@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 ./scripts/deps.sh
 build=${TAVO_BUILD_DIR:-build}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
-cmake --build "$build" -j "$(nproc)" --target tavo tavo-organizer-sim tavo-link-probe
+cmake --build "$build" -j "$(nproc)" --target tavo tavo-organizer-sim tavo-cli
 mkdir -p demo/store
 # 38400 baud on both sides: COM2 and speed code 4.
 if [ ! -f demo/tavo_c.cfg ]; then
@@ -18,6 +18,6 @@ fi
 sim=$!
 trap 'kill $sim 2>/dev/null || true' EXIT
 for _ in $(seq 50); do [ -e demo/com2 ] && break; sleep 0.1; done
-"$build"/tools/link-probe/tavo-link-probe --dir demo --port 2 --baud-code 4
 cd demo
+../"$build"/cli/tavo-cli probe
 ../"$build"/app/tavo

@@ -1,5 +1,6 @@
 #include "core/probe.h"
 
+#include <algorithm>
 #include <functional>
 #include <set>
 
@@ -38,6 +39,11 @@ class Prober {
     return ok;
   }
   ProbeReport& report() { return report_; }
+  // The exchange after the last one recorded.
+  const char* Next() const {
+    static constexpr const char* kOrder[] = {"dir", "put", "get", "getx", "del"};
+    return kOrder[std::min<std::size_t>(report_.steps.size(), 4)];
+  }
 
  private:
   link::SerialLink& link_;
@@ -45,15 +51,31 @@ class Prober {
   ProbeReport report_;
 };
 
+void RunExchanges(link::SerialLink& link, Prober& probe);
+
 }  // namespace
 
 ProbeReport RunProbe(link::SerialLink& link) {
   Prober probe(link);
+  try {
+    RunExchanges(link, probe);
+  } catch (const link::LinkClosed&) {
+    // The device went away mid-check: that exchange failed.
+    probe.Step(probe.Next(), false, "the line was closed", kCheckLine);
+  }
+  if (probe.report().Passed()) probe.report().memo.clear();
+  return probe.report();
+}
+
+namespace {
+
+void RunExchanges(link::SerialLink& link, Prober& probe) {
   std::set<std::string> names;
   const link::DirResult dir = link::DirExchange(
       link,
       [&](const std::string& name, bool is_name) {
-        if (is_name) names.insert(name);
+        // Some organizers may fold case: keep clear of a name in any case.
+        if (is_name) names.insert(link::ToLower(name));
         return true;
       },
       kProbeAnswerLimit);
@@ -61,11 +83,11 @@ ProbeReport RunProbe(link::SerialLink& link) {
                   dir.ok ? std::to_string(names.size()) + " memos"
                          : (dir.answered ? "answer garbled or cut short" : "no answer"),
                   dir.answered ? kCheckBytes : kCheckLine)) {
-    return probe.report();
+    return;
   }
 
   std::string name = "tavoprobe";
-  for (int n = 2; names.count(name) > 0; ++n) name = "tavoprobe" + std::to_string(n);
+  for (int n = 2; names.count(link::ToLower(name)) > 0; ++n) name = "tavoprobe" + std::to_string(n);
   probe.report().memo = name;
   const std::string text = AllByteValues();
 
@@ -75,7 +97,7 @@ ProbeReport RunProbe(link::SerialLink& link) {
       put ? name + ", " + std::to_string(text.size()) + " bytes"
           : (refusal.complete ? "refused: \"" + refusal.text + "\"" : "no answer");
   if (!probe.Step("put", put, put_detail, refusal.complete ? kCheckBytes : kCheckLine)) {
-    return probe.report();
+    return;
   }
 
   const link::GetResult get = link::GetExchange(link, name);
@@ -83,7 +105,7 @@ ProbeReport RunProbe(link::SerialLink& link) {
   if (!probe.Step("get", get_ok,
                   Sizes(get.text.size(), text.size()) + (get_ok ? ", identical" : ""),
                   get.found == link::Word::kTimedOut ? kCheckLine : kCheckBytes)) {
-    return probe.report();
+    return;
   }
 
   const link::GetxResult getx = link::GetxExchange(link, name, text.size());
@@ -91,14 +113,14 @@ ProbeReport RunProbe(link::SerialLink& link) {
   if (!probe.Step("getx", getx_ok,
                   Sizes(getx.block.size(), text.size()) + (getx_ok ? ", identical" : ""),
                   getx.found == link::Word::kTimedOut ? kCheckLine : kCheckBytes)) {
-    return probe.report();
+    return;
   }
 
   const link::DelResult del = link::DelExchange(link, name);
   probe.Step("del", del.found == link::Word::kExpected && del.ok, name,
              del.found == link::Word::kTimedOut ? kCheckLine : kCheckBytes);
-  if (probe.report().Passed()) probe.report().memo.clear();
-  return probe.report();
 }
+
+}  // namespace
 
 }  // namespace tavo::core

@@ -1,10 +1,10 @@
 #include "settings/config.h"
 
 #include <cmath>
-#include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <limits>
+#include <optional>
+
+#include "settings/plain_file.h"
 
 namespace tavo::settings {
 
@@ -12,14 +12,32 @@ namespace {
 
 constexpr int kValueCount = 12;
 constexpr double kScreenMargin = 1000;
-constexpr const char* kMinWidth = "6400";
-constexpr const char* kMinHeight = "5400";
+constexpr double kMinWidth = 6400;
+constexpr double kMinHeight = 5400;
+constexpr const char* kMinWidthText = "6400";
+constexpr const char* kMinHeightText = "5400";
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 void CheckWholeRange(std::string& value) {
   const long long n = WholeValue(value);
   if (n < 1 || n > 4) value = "2";
+}
+
+// Values the program corrects are stored as it stores numbers.
+void LowerTo(std::string& value, double limit) {
+  if (NumericValue(value) > limit) value = StoredNumber(std::llround(limit));
+}
+void RaiseTo(std::string& value, double limit) {
+  if (NumericValue(value) < limit) value = StoredNumber(std::llround(limit));
+}
+
+// The available area where it is known, else the whole screen; without a
+// screen, no limit.
+double SizeLimit(double available, double whole) {
+  if (available > 0) return available;
+  if (whole > 0) return whole;
+  return std::numeric_limits<double>::infinity();
 }
 
 }  // namespace
@@ -78,14 +96,16 @@ void SetDefaultConfig(Config& config, SettingsGroup group) {
 void CheckConfig(Config& config, SettingsGroup group, ScreenSize screen) {
   auto& v = config.ConfigValues;
   if (group == SettingsGroup::kAll || group == SettingsGroup::kWindow) {
-    const double max_left = screen.width_twips - kScreenMargin;
-    if (NumericValue(v[WindowLeft]) > max_left) {
-      v[WindowLeft] = StoredNumber(std::llround(max_left));
-    }
-    const double max_top = screen.height_twips - kScreenMargin;
-    if (NumericValue(v[WindowTop]) > max_top) v[WindowTop] = StoredNumber(std::llround(max_top));
-    if (NumericValue(v[WindowWidth]) < 6400) v[WindowWidth] = kMinWidth;
-    if (NumericValue(v[WindowHeight]) < 5400) v[WindowHeight] = kMinHeight;
+    LowerTo(v[WindowLeft], screen.width_twips - kScreenMargin);
+    LowerTo(v[WindowTop], screen.height_twips - kScreenMargin);
+    // A window larger than the screen only costs memory: its pixels are kept.
+    LowerTo(v[WindowWidth], SizeLimit(screen.available_width_twips, screen.width_twips));
+    LowerTo(v[WindowHeight], SizeLimit(screen.available_height_twips, screen.height_twips));
+    if (NumericValue(v[WindowWidth]) < kMinWidth) v[WindowWidth] = kMinWidthText;
+    if (NumericValue(v[WindowHeight]) < kMinHeight) v[WindowHeight] = kMinHeightText;
+    // As at the right and bottom edges, some of the window stays on the screen.
+    RaiseTo(v[WindowLeft], kScreenMargin - NumericValue(v[WindowWidth]));
+    RaiseTo(v[WindowTop], kScreenMargin - NumericValue(v[WindowHeight]));
   }
   if (group == SettingsGroup::kAll || group == SettingsGroup::kPort) {
     CheckWholeRange(v[PortNumber]);
@@ -127,40 +147,17 @@ std::string SerializeConfig(const Config& config) {
 }
 
 void ReadConfig(Config& config, const std::string& directory) {
-  std::ifstream in(directory + kConfigFileName, std::ios::binary);
-  if (!in) {
+  const std::optional<std::string> bytes =
+      ReadSmallRegularFile(directory + kConfigFileName, kMaxConfigBytes);
+  if (!bytes) {
     SetDefaultConfig(config, SettingsGroup::kAll);
     return;
   }
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) {
-    SetDefaultConfig(config, SettingsGroup::kAll);
-    return;
-  }
-  ParseConfig(config, bytes);
+  ParseConfig(config, *bytes);
 }
 
 void WriteConfig(const Config& config, const std::string& directory) {
-  const std::string path = directory + kConfigFileName;
-  const std::string bytes = SerializeConfig(config);
-  // Written beside the old file and renamed over it, so a full disk or a crash
-  // never leaves a cut settings file behind.
-  const std::string temp = path + ".new";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) return;
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) {
-      std::remove(temp.c_str());
-      return;
-    }
-  }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    // Where rename does not replace (Windows), make room first.
-    std::remove(path.c_str());
-    if (std::rename(temp.c_str(), path.c_str()) != 0) std::remove(temp.c_str());
-  }
+  ReplaceRegularFile(directory + kConfigFileName, SerializeConfig(config));
 }
 
 }  // namespace tavo::settings

@@ -1,11 +1,15 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string>
 
 namespace tavo::settings {
 
 inline constexpr const char* kConfigFileName = "tavo_c.cfg";
+// Room for 256 lines of 254 characters; a larger file counts as one of too
+// many lines. The program itself writes 12 short ones.
+inline constexpr std::size_t kMaxConfigBytes = std::size_t{256} * 256;
 
 enum ConfigIndex : int {
   WindowLeft = 0,
@@ -28,6 +32,9 @@ struct Config {
 struct ScreenSize {
   double width_twips = 0;
   double height_twips = 0;
+  // Less what task bars and docks take; 0 where all of the screen is.
+  double available_width_twips = 0;
+  double available_height_twips = 0;
 };
 
 // Reads a number as the settings do: leading blanks, sign, digits, fraction;
@@ -39,10 +46,16 @@ long long WholeValue(const std::string& text);
 std::string StoredNumber(long long value);
 
 void SetDefaultConfig(Config& config, SettingsGroup group);
+// Brings the group's values into range. The window keeps at least 1000 twips
+// on the screen and is no larger than the screen's available area (but never
+// below its minimum size); out-of-range numbers saturate to those bounds.
 void CheckConfig(Config& config, SettingsGroup group, ScreenSize screen);
 // `directory` ends with the path separator (or is empty for the current one).
+// Reads only a regular file (or a link to one) of at most kMaxConfigBytes,
+// never waiting on it; anything else gives the defaults.
 void ReadConfig(Config& config, const std::string& directory);
-// Silently does nothing when the file cannot be written.
+// Silently does nothing when the file cannot be written, is read-only, or the
+// name holds something other than a regular file.
 void WriteConfig(const Config& config, const std::string& directory);
 
 // Parses the bytes of a configuration file (shared by ReadConfig and the fuzz target).

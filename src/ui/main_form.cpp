@@ -117,6 +117,8 @@ WindowServices DefaultServices() {
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
       size.width_twips = PxToTwips(screen->geometry().width());
       size.height_twips = PxToTwips(screen->geometry().height());
+      size.available_width_twips = PxToTwips(screen->availableGeometry().width());
+      size.available_height_twips = PxToTwips(screen->availableGeometry().height());
     }
     return size;
   };

@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace tavo::ui {
 
@@ -15,7 +16,11 @@ double ScreenDpi() {
 }
 
 int TwipsToPx(double twips) {
-  return static_cast<int>(std::lround(twips * ScreenDpi() / kTwipsPerInch));
+  const double px = std::round(twips * ScreenDpi() / kTwipsPerInch);
+  if (std::isnan(px)) return 0;
+  // Saturates: a number far out of range must not wrap around.
+  using Limits = std::numeric_limits<int>;
+  return static_cast<int>(std::clamp(px, double{Limits::min()}, double{Limits::max()}));
 }
 
 double PxToTwips(int px) { return px * kTwipsPerInch / ScreenDpi(); }

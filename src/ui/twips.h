@@ -14,7 +14,8 @@ inline constexpr double kTwipsPerInch = 1440.0;
 // Logical dots per inch of the primary screen (96 when there is none).
 double ScreenDpi();
 
-// Geometry is designed in twips; widgets are placed in whole pixels.
+// Geometry is designed in twips; widgets are placed in whole pixels (the
+// nearest, saturated to the range of int).
 int TwipsToPx(double twips);
 double PxToTwips(int px);
 // The value a control reports after being given `twips`: snapped to a pixel.

@@ -361,22 +361,28 @@ TEST(Core, Probe) {
     const char* advice;  // a word of it
     double max_seconds;
   };
-  for (const Case& c : {Case{nullptr, 5, "", 1}, Case{"hangup@1", 1, "device", 4},
-                        Case{"garble@1", 1, "speed", 4}, Case{"silence@2", 2, "device", 13},
-                        Case{"short@3", 3, "bytes", 13}, Case{"drop@5", 5, "bytes", 13}}) {
+  for (const Case& c :
+       {Case{nullptr, 5, "", 1}, Case{"hangup@1", 1, "device", 4}, Case{"garble@1", 1, "speed", 4},
+        Case{"silence@2", 2, "device", 13}, Case{"hangup@2", 2, "device", 13},
+        Case{"short@3", 3, "bytes", 13}, Case{"drop@5", 5, "bytes", 13}}) {
     SCOPED_TRACE(c.fault ? c.fault : "clean");
     CoreRig rig;
     rig.organizer.PutText("tavoprobe", "the user's");
+    rig.organizer.PutText("TAVOPROBE2", "also the user's");
     if (c.fault) rig.organizer.InjectFault(*sim::ParseFault(c.fault));
     const double started = rig.clock.Now();
     const core::ProbeReport report = core::RunProbe(rig.link);
     EXPECT_EQ(report.steps.size(), static_cast<std::size_t>(c.steps));
     EXPECT_NE(report.advice.find(c.advice), std::string::npos) << report.advice;
     EXPECT_LE(rig.clock.Now() - started, c.max_seconds);
-    // Never under a name the organizer holds.
+    // Never under a name the organizer holds, in any case.
     EXPECT_EQ(rig.organizer.Text("tavoprobe"), "the user's");
+    EXPECT_EQ(rig.organizer.Text("TAVOPROBE2"), "also the user's");
+    if (c.steps > 1) {
+      EXPECT_EQ(report.memo, c.fault ? "tavoprobe3" : "");
+    }
     if (!c.fault) {
-      EXPECT_EQ(rig.organizer.Memos().size(), 1u);
+      EXPECT_EQ(rig.organizer.Memos().size(), 2u);
     }
   }
 }

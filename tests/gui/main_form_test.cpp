@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QTreeWidget>
 #include <algorithm>
+#include <limits>
 #include <memory>
 
 #include "platform/computer_files.h"
@@ -127,6 +128,21 @@ TEST_F(MainFormTest, StartsUnsynchronizedWhereTheSettingsSayAndExitStoresThePlac
 
   Load("0\r\n0\r\n1\r\n0\r\n100\r\n200\r\n\r\n\r\n\r\n\r\n2\r\n2\r\n");
   EXPECT_EQ(form_->frameGeometry().size(), TwipsSize(6400, 5400));  // the minimum
+}
+
+// Stored numbers far out of range open a window no larger than the screen's
+// free area with some of it on the screen, and are written back so bounded
+// even where the geometry is not stored at exit.
+TEST_F(MainFormTest, HugeAndNegativeGeometryIsBoundedByTheScreen) {
+  services_.screen = [] { return settings::ScreenSize{30000, 20000, 28800, 19200}; };
+  Load("-1000000000000\r\n 99999999999\r\n0\r\n0\r\n60000\r\n45000\r\n\r\n\r\n\r\n\r\n2\r\n2\r\n");
+  EXPECT_EQ(form_->frameGeometry(), TwipsRect(-27800, 19000, 28800, 19200));
+  EXPECT_TRUE(form_->close());
+  EXPECT_EQ(dir_.Get("tavo_c.cfg"),
+            "-27800\r\n 19000\r\n0\r\n0\r\n 28800\r\n 19200\r\n\r\n\r\n\r\n\r\n2\r\n2\r\n");
+  // Pixels saturate rather than wrap around.
+  EXPECT_EQ(TwipsToPx(-1e12), std::numeric_limits<int>::min());
+  EXPECT_EQ(TwipsToPx(1e300), std::numeric_limits<int>::max());
 }
 
 TEST_F(MainFormTest, AboutWindowAloneForTwoSecondsAtStart) {

@@ -5,11 +5,23 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <future>
 #include <iterator>
 #include <tuple>
 
+#include "support/temp_dir.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace tavo::settings {
 namespace {
+
+namespace fs = std::filesystem;
 
 std::string Lines(std::initializer_list<const char*> lines) {
   std::string out;
@@ -89,6 +101,175 @@ TEST(Config, FileIsReplacedWholeAndFailuresAreSilent) {
   in.close();  // Windows removes no open file
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);  // no temporary left
   std::filesystem::remove_all(dir);
+}
+
+#ifndef _WIN32
+// ReadConfig on a fifo, guarded: a reader that waits for a writer is released
+// by opening the other end, and the test fails instead of hanging.
+std::string ReadWithin(const fs::path& dir, const fs::path& fifo) {
+  auto reading = std::async(std::launch::async, [&] {
+    Config config;
+    ReadConfig(config, dir.string() + "/");
+    return SerializeConfig(config);
+  });
+  if (reading.wait_for(std::chrono::seconds(5)) == std::future_status::timeout) {
+    ADD_FAILURE() << "ReadConfig waits on a fifo";
+    ::close(::open(fifo.c_str(), O_WRONLY | O_NONBLOCK));
+  }
+  return reading.get();
+}
+
+// Only a regular file (or a link to one) of a sensible size is read; anything
+// else under the name, endless or blocking, gives the defaults at once.
+TEST(Config, ReadsOnlyARegularFileOfSensibleSize) {
+  const std::string twelve =
+      Lines({" 15", "-30", "0", "0", " 12000", " 9000", "", "", "", "", " 3", "4"});
+  // Twelve lines, one of them long.
+  const std::string too_long = Lines({"0", "0", "1", "1", "9375", "7425"}) +
+                               std::string(kMaxConfigBytes, ' ') +
+                               Lines({"", "", "", "", "2", "3"});
+  const struct {
+    const char* what;
+    std::function<void(const fs::path& dir, const fs::path& file)> make;
+    const std::string& want;
+  } cases[] = {
+      {"directory", [](const fs::path&, const fs::path& f) { fs::create_directory(f); },
+       kDefaultFile},
+      {"fifo", [](const fs::path&, const fs::path& f) { ::mkfifo(f.c_str(), 0644); }, kDefaultFile},
+      {"link to /dev/zero",
+       [](const fs::path&, const fs::path& f) { fs::create_symlink("/dev/zero", f); },
+       kDefaultFile},
+      {"too long",
+       [&](const fs::path&, const fs::path& f) { std::ofstream(f, std::ios::binary) << too_long; },
+       kDefaultFile},
+      {"link to a regular file",
+       [&](const fs::path& dir, const fs::path& f) {
+         std::ofstream(dir / "elsewhere", std::ios::binary) << twelve;
+         fs::create_symlink(dir / "elsewhere", f);
+       },
+       twelve},
+  };
+  for (const auto& c : cases) {
+    testing::TempDir dir;
+    const fs::path file = dir.path() / kConfigFileName;
+    c.make(dir.path(), file);
+    EXPECT_EQ(ReadWithin(dir.path(), file), c.want) << c.what;
+  }
+}
+
+// Exit writes only over a regular file that may be written, or where there is
+// none: what the user made read-only, and anything else under the name, stay.
+TEST(Config, WritesOverNothingButAWritableRegularFile) {
+  Config config;
+  SetDefaultConfig(config, SettingsGroup::kAll);
+  const std::string mine = Lines({"mine"});
+  const struct {
+    const char* what;
+    std::function<void(const fs::path& dir, const fs::path& file)> make;
+    bool written;
+  } cases[] = {
+      {"read-only file",
+       [&](const fs::path&, const fs::path& f) {
+         std::ofstream(f, std::ios::binary) << mine;
+         fs::permissions(f, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+       },
+       false},
+      {"directory", [](const fs::path&, const fs::path& f) { fs::create_directory(f); }, false},
+      {"fifo", [](const fs::path&, const fs::path& f) { ::mkfifo(f.c_str(), 0644); }, false},
+      {"link to /dev/null",
+       [](const fs::path&, const fs::path& f) { fs::create_symlink("/dev/null", f); }, false},
+      {"private file",
+       [&](const fs::path&, const fs::path& f) {
+         std::ofstream(f, std::ios::binary) << mine;
+         fs::permissions(f, fs::perms::owner_read | fs::perms::owner_write);
+       },
+       true},
+      {"link to a regular file",
+       [&](const fs::path& dir, const fs::path& f) {
+         std::ofstream(dir / "elsewhere", std::ios::binary) << mine;
+         fs::create_symlink(dir / "elsewhere", f);
+       },
+       true},
+      // A link left under the temporary name is not written through.
+      {"link beside",
+       [&](const fs::path& dir, const fs::path& f) {
+         std::ofstream(dir / "victim", std::ios::binary) << mine;
+         fs::create_symlink(dir / "victim", f.string() + ".new");
+       },
+       false},
+  };
+  for (const auto& c : cases) {
+    testing::TempDir dir;
+    const fs::path file = dir.path() / kConfigFileName;
+    c.make(dir.path(), file);
+    const auto type = fs::symlink_status(file).type();
+    const auto perms = fs::status(file).permissions();
+    const auto before = testing::ReadTree(dir.path());
+    WriteConfig(config, dir.path().string() + "/");
+    EXPECT_EQ(fs::symlink_status(file).type(), type) << c.what;
+    EXPECT_EQ(fs::status(file).permissions(), perms) << c.what;
+    if (c.written) {
+      EXPECT_EQ(dir.Get(kConfigFileName), kDefaultFile) << c.what;
+    } else {
+      EXPECT_EQ(testing::ReadTree(dir.path()), before) << c.what;
+    }
+    EXPECT_FALSE(fs::exists(file.string() + ".new") && !fs::is_symlink(file.string() + ".new"))
+        << c.what;
+  }
+}
+#endif
+
+// Huge, negative and endless numbers saturate to the screen: the size to its
+// available area (never below the minimum), the position to keep 1000 twips
+// of the window on it, on every side.
+TEST(Config, WindowGeometrySaturatesToTheScreen) {
+  const std::string huge(400, '9');
+  const struct {
+    std::string left, top, width, height;
+    ScreenSize screen;
+    std::string want_left, want_top, want_width, want_height;
+  } cases[] = {
+      {"0",
+       "0",
+       "2000000000",
+       " 500000",
+       {30000, 20000, 28800, 19000},
+       "0",
+       "0",
+       " 28800",
+       " 19000"},
+      {"-1000000000000",
+       "-" + huge,
+       huge,
+       "7425",
+       {30000, 20000},
+       "-29000",
+       "-6425",
+       " 30000",
+       "7425"},
+      {huge,
+       "-400",
+       "100",
+       "-" + huge,
+       {30000, 20000, 28800, 19000},
+       " 29000",
+       "-400",
+       "6400",
+       "5400"},
+      {"-5400", "-4400", "9375", "7425", {4800, 3600}, "-5400", "-4400", "6400", "5400"},
+      {"10", "20", "90000", "90000", {}, "-1000", "-1000", "90000", "90000"},  // no screen known
+  };
+  for (const auto& c : cases) {
+    Config config;
+    SetDefaultConfig(config, SettingsGroup::kAll);
+    auto& v = config.ConfigValues;
+    v[WindowLeft] = c.left, v[WindowTop] = c.top, v[WindowWidth] = c.width;
+    v[WindowHeight] = c.height;
+    CheckConfig(config, SettingsGroup::kWindow, c.screen);
+    EXPECT_EQ(std::tie(v[WindowLeft], v[WindowTop], v[WindowWidth], v[WindowHeight]),
+              std::tie(c.want_left, c.want_top, c.want_width, c.want_height))
+        << c.left.substr(0, 20) << " " << c.top.substr(0, 20);
+  }
 }
 
 }  // namespace
