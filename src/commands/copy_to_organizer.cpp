@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <limits>
 #include <string>
 #include <vector>
@@ -14,7 +15,7 @@ namespace {
 
 // Titles of the memo view: the name, or for more than one piece its first
 // 20 - w characters and the piece number padded to w digits.
-std::string PieceTitle(const std::string& name, std::int64_t size, int piece) {
+std::string PieceTitle(const std::string& name, std::int64_t size, std::int64_t piece) {
   if (size < static_cast<std::int64_t>(memofs::kPartSize)) return name;
   const int width = memofs::DigitCount(size / static_cast<std::int64_t>(memofs::kPartSize));
   std::string number = std::to_string(piece);
@@ -23,6 +24,29 @@ std::string PieceTitle(const std::string& name, std::int64_t size, int piece) {
   }
   const std::size_t keep = memofs::kMaxMemoName - static_cast<std::size_t>(width);
   return (name.size() > keep ? name.substr(0, keep) : name) + number;
+}
+
+// Whether the title of any piece begins with "fs0", the file system's own
+// names. Titles differ only in their piece numbers, so their first three
+// characters depend on the kept name and at most the first three digits;
+// each such start is tried once, however many pieces there are.
+bool AnyReservedTitle(const std::string& name, std::int64_t size) {
+  const std::string reserved = memofs::kRootIndexName;
+  const auto part = static_cast<std::int64_t>(memofs::kPartSize);
+  if (size <= 0) return false;
+  if (size < part) return StartsWith(name, reserved);
+  const int width = memofs::DigitCount(size / part);
+  const std::size_t kept =
+      std::min(name.size(), memofs::kMaxMemoName - static_cast<std::size_t>(width));
+  const int digits = static_cast<int>(std::min<std::size_t>(
+      reserved.size() - std::min(kept, reserved.size()), static_cast<std::size_t>(width)));
+  std::int64_t step = 1;  // pieces that share their first `digits` digits
+  for (int i = digits; i < width; ++i) step *= 10;
+  const std::int64_t last = (size - 1) / part;
+  for (std::int64_t piece = 0; piece <= last; piece += step) {
+    if (StartsWith(PieceTitle(name, size, piece), reserved)) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -67,19 +91,28 @@ void Client::CopyFilesToMemos() {
     view_.SetComputerRowSelected(row, false);
     const std::string name = Trim(text);
     if (!StorableOrganizerName(text, text, false)) continue;
-    // Memos named like the file system's own would overwrite its indexes and parts.
-    if (StartsWith(name, memofs::kRootIndexName)) {
+    // Memos named like the file system's own would overwrite its indexes and
+    // parts ("fs" of two pieces would replace the root index with "fs0"), so
+    // every title is looked at before any piece is sent.
+    const auto refuse = [&] {
       view_.ShowMessage("Warning: Can't use reserved name " + text +
                         " in this directory! This file will not be copied!");
+    };
+    if (StartsWith(name, memofs::kRootIndexName)) {
+      refuse();
       continue;
     }
     const std::string path = ComputerRoot() + state_.ComputerPath + text;
     const std::optional<std::int64_t> size = files_.FileSize(path);
     if (!size) continue;
+    if (AnyReservedTitle(name, *size)) {
+      refuse();
+      continue;
+    }
     in_file_ = files_.OpenRead(path);
     if (!in_file_) continue;
     std::int64_t done = 0;
-    for (int piece = 0; done < *size; ++piece) {
+    for (std::int64_t piece = 0; done < *size; ++piece) {
       const std::size_t count = static_cast<std::size_t>(
           std::min<std::int64_t>(static_cast<std::int64_t>(memofs::kPartSize), *size - done));
       const std::optional<std::string> data = ReadPiece(count);
