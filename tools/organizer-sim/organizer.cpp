@@ -86,10 +86,11 @@ std::optional<Fault> ParseFault(std::string_view text) {
 std::optional<Hostility> ParseHostility(std::string_view text) {
   Hostility hostility;
   bool paced = false;
-  while (!text.empty()) {
+  for (bool more = true; more;) {
     const std::size_t comma = text.find(',');
     const std::string_view item = text.substr(0, comma);
-    text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
+    more = comma != std::string_view::npos;
+    if (more) text = text.substr(comma + 1);
     const std::size_t equals = item.find('=');
     if (equals == std::string_view::npos) return std::nullopt;
     const std::string key(item.substr(0, equals));
