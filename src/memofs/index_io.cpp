@@ -63,9 +63,9 @@ bool ReadIndex(MemoFs& fs, Listed listed) {
       // or a directory whose index a cut-off run never stored. An organizer
       // that merely answered "busy" must not have its index wiped, so the
       // listing decides.
-      std::optional<bool> there = listed == Listed::kUnknown
-                                      ? ListsMemo(fs, state.CurrentIndexName)
-                                      : std::optional<bool>(listed == Listed::kYes);
+      const std::optional<bool> there = listed == Listed::kUnknown
+                                            ? ListsMemo(fs, state.CurrentIndexName)
+                                            : std::optional<bool>(listed == Listed::kYes);
       if (!there || *there) {
         fs.host.LinkLost();
         return false;
