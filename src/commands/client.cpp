@@ -114,9 +114,9 @@ bool Client::LeaveDirectory() {
   return ReadIndex();
 }
 
-bool Client::ReadIndex() {
+bool Client::ReadIndex(memofs::Listed listed) {
   memofs::MemoFs fs = Fs();
-  return memofs::ReadIndex(fs);
+  return memofs::ReadIndex(fs, listed);
 }
 
 bool Client::WriteIndex() {
@@ -186,15 +186,20 @@ void Client::Synchronize_Click() {
       return;
     }
     link_.FlushInput();
-    const link::DirResult dir = link::DirExchange(
-        link_, [&](const std::string&, bool) { return state_.StopRequested == 0; });
+    // The listing tells a root never used from one the organizer would not hand over.
+    bool root_listed = false;
+    const link::DirResult dir =
+        link::DirExchange(link_, [&](const std::string& name, bool is_name) {
+          root_listed = root_listed || (is_name && name == memofs::kRootIndexName);
+          return state_.StopRequested == 0;
+        });
     if (!dir.ok || dir.stopped || state_.StopRequested == 1) {
       SetUnsynchronized();
       return;
     }
     // A root index that could not be read leaves the window unsynchronized:
     // showing an empty root would invite writes that wipe the real one.
-    if (!ReadIndex()) return;
+    if (!ReadIndex(root_listed ? memofs::Listed::kYes : memofs::Listed::kNo)) return;
     FillOrganizerPane();
     SetSynchronized();
     link_.ClosePort();
@@ -211,7 +216,8 @@ void Client::BuildMemoView() {
     if (is_name && !StartsWith(name, memofs::kRootIndexName)) {
       state_.DirectoryTable.push_back({name, memofs::kTypeFile, 0, 0, 0});
     }
-    return true;
+    // A listing can take hours on a slow line: Cancel ends it after any line.
+    return state_.StopRequested == 0;
   });
   if (dir.ok && state_.StopRequested == 0) {
     FillOrganizerPane();

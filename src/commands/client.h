@@ -97,7 +97,7 @@ class Client : public memofs::MemoFsHost {
   // Back to the parent directory and its index; false when the read failed.
   bool LeaveDirectory();
   void CloseComputerFiles();
-  bool ReadIndex();
+  bool ReadIndex(memofs::Listed listed = memofs::Listed::kUnknown);
   bool WriteIndex();
   std::string ComputerRoot() const { return state_.ComputerDrive + ":"; }
 

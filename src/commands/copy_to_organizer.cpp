@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <limits>
 #include <string>
 #include <vector>
@@ -42,19 +43,28 @@ void Client::CopyFilesToMemos() {
     view_.SetComputerRowSelected(row, false);
     const std::string name = Trim(text);
     if (!StorableOrganizerName(text, text, false)) continue;
-    // Memos named like the file system's own would overwrite its indexes and parts.
-    if (StartsWith(name, memofs::kRootIndexName)) {
+    // Memos named like the file system's own would overwrite its indexes and
+    // parts ("fs" of two pieces would replace the root index with "fs0"), so
+    // every title is looked at before any piece is sent.
+    const auto refuse = [&] {
       view_.ShowMessage("Warning: Can't use reserved name " + text +
                         " in this directory! This file will not be copied!");
+    };
+    if (StartsWith(name, memofs::kRootIndexName)) {
+      refuse();
       continue;
     }
     const std::string path = ComputerRoot() + state_.ComputerPath + text;
     const std::optional<std::int64_t> size = files_.FileSize(path);
     if (!size) continue;
+    if (memofs::AnyReservedTitle(name, *size)) {
+      refuse();
+      continue;
+    }
     in_file_ = files_.OpenRead(path);
     if (!in_file_) continue;
     std::int64_t done = 0;
-    for (int piece = 0; done < *size; ++piece) {
+    for (std::int64_t piece = 0; done < *size; ++piece) {
       const std::size_t count = static_cast<std::size_t>(
           std::min<std::int64_t>(static_cast<std::int64_t>(memofs::kPartSize), *size - done));
       const std::optional<std::string> data = ReadPiece(count);

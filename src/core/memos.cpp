@@ -42,8 +42,15 @@ bool Session::EnsureMemoView() {
       state_.DirectoryTable.push_back({name, memofs::kTypeFile, 0, 0, 0});
       memos_.push_back(name);
     }
-    return true;
+    // A listing may announce more names than anyone would wait for.
+    return !Stopped();
   });
+  if (dir.stopped) {
+    // Abandoned mid-listing: the rest of it would spoil the next exchange.
+    FailLink("cancelled while listing the memos");
+    worst_ = {Outcome::kCancelled, link_reason_};
+    return false;
+  }
   if (!dir.ok) {
     FailLink(SilenceOrGarble(!dir.answered));
     worst_ = {Outcome::kLinkFailed, link_reason_};
@@ -103,6 +110,11 @@ Result Session::StoreMemo(const std::string& source, const std::string& name) {
       return;
     }
     const std::optional<std::int64_t> size = files_.FileSize(source);
+    // So would the numbered titles of a longer file ("fs" + "0...").
+    if (size && memofs::AnyReservedTitle(trimmed, *size)) {
+      End(item, {Outcome::kFailed, "a piece's title would begin with \"fs0\", the file system's"});
+      return;
+    }
     std::unique_ptr<commands::InputFile> in = size ? files_.OpenRead(source) : nullptr;
     if (!in) {
       End(item, {Outcome::kFailed, "cannot be read on this computer"});

@@ -34,6 +34,7 @@ DirResult DirExchange(SerialLink& link,
     return result;
   }
   const long long count = LeadingNumber(count_line.text);
+  if (count > kMaxDirNames) return result;
   for (long long i = 0; i < count; ++i) {
     const Reply name = link.ReceiveLine();
     if (!name.complete) return result;

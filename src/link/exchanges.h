@@ -14,6 +14,13 @@ namespace tavo::link {
 // but another word, or cut short by the time limit.
 enum class Word { kExpected, kOther, kTimedOut };
 
+// Most names a "dir" may announce. An organizer keeps every memo with its
+// 43-character record header and a closing 0, so 2^20 memos would need 46 MB
+// of memo memory, many times what such organizers have, and hours of line
+// time to list; the client's rows for them still fit in about 40 MB. A larger
+// count is a broken or hostile organizer, and reading it would never end.
+inline constexpr long long kMaxDirNames = 1LL << 20;
+
 struct DirResult {
   bool ok = false;        // the closing line was "ok"
   bool stopped = false;   // the line callback asked to stop
@@ -22,7 +29,8 @@ struct DirResult {
 // "dir": on_line runs after the command is sent (with an empty name and
 // is_name false), after the count line (likewise) and with each name line;
 // returning false stops the exchange there. count_limit bounds the wait for
-// the count line (seconds), so a check of a silent line can end sooner.
+// the count line (seconds), so a check of a silent line can end sooner. A
+// count above kMaxDirNames fails at once, before any name is read.
 DirResult DirExchange(SerialLink& link,
                       const std::function<bool(const std::string& name, bool is_name)>& on_line,
                       double count_limit = kReplyLimit);

@@ -1,5 +1,7 @@
 #include "memofs/index_io.h"
 
+#include <optional>
+
 #include "link/exchanges.h"
 #include "memofs/index_text.h"
 
@@ -19,6 +21,19 @@ DirectoryEntry FirstRow(const OrganizerState& state) {
   return row;
 }
 
+// Whether the organizer lists a memo of that name; nothing when the listing
+// did not come whole (cut off, refused, or stopped by a Cancel).
+std::optional<bool> ListsMemo(MemoFs& fs, const std::string& name) {
+  bool listed = false;
+  const link::DirResult dir =
+      link::DirExchange(fs.link, [&](const std::string& line, bool is_name) {
+        listed = listed || (is_name && line == name);
+        return fs.state.StopRequested == 0;
+      });
+  if (!dir.ok) return std::nullopt;
+  return listed;
+}
+
 void RefuseFullDirectory(MemoFs& fs) {
   fs.host.ShowError(kFullDirectoryMessage);
   fs.state.StopRequested = 1;
@@ -27,7 +42,7 @@ void RefuseFullDirectory(MemoFs& fs) {
 
 }  // namespace
 
-bool ReadIndex(MemoFs& fs) {
+bool ReadIndex(MemoFs& fs, Listed listed) {
   OrganizerState& state = fs.state;
   state.DirectoryTable.clear();
   state.DirectoryTable.push_back(FirstRow(state));
@@ -42,11 +57,21 @@ bool ReadIndex(MemoFs& fs) {
         state.DirectoryTable.push_back(std::move(entry));
       }
       return true;
-    case link::Word::kOther:
-      // The organizer said in a whole line that there is no such memo: a new
-      // directory, or a root never used. Its empty index is created now.
-      if (state.StopRequested == 0) return WriteIndex(fs);
-      return true;
+    case link::Word::kOther: {
+      if (state.StopRequested != 0) return true;
+      // Any whole line but "found" reads as "no such memo": a root never used,
+      // or a directory whose index a cut-off run never stored. An organizer
+      // that merely answered "busy" must not have its index wiped, so the
+      // listing decides.
+      const std::optional<bool> there = listed == Listed::kUnknown
+                                            ? ListsMemo(fs, state.CurrentIndexName)
+                                            : std::optional<bool>(listed == Listed::kYes);
+      if (!there || *there) {
+        fs.host.LinkLost();
+        return false;
+      }
+      return WriteIndex(fs);
+    }
     case link::Word::kTimedOut:
       // Silence proves nothing: writing an empty index now would wipe a
       // directory that a slow organizer simply had not answered for.

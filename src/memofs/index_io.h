@@ -26,11 +26,17 @@ struct MemoFs {
   MemoFsHost& host;
 };
 
+// What a "dir" read just before says of the index memo about to be read.
+enum class Listed { kUnknown, kYes, kNo };
+
 // Replaces the table with the root/parent row and the entries of the index
-// memo CurrentIndexName. Creates a missing index (a complete reply other than
-// "found") unless StopRequested; a reply cut off by the time limit, or a bad
-// closing word, calls SetUnsynchronized and writes nothing. Returns false then.
-bool ReadIndex(MemoFs& fs);
+// memo CurrentIndexName. A complete reply other than "found" creates the index
+// empty unless StopRequested, but only once a "dir" shows no memo of that name:
+// `listed` when the caller has just read one, else a "dir" of its own. A memo
+// that is there after all, a reply cut off by the time limit, a bad closing
+// word or a Cancel during that "dir" call LinkLost and write nothing; the
+// result is false then.
+bool ReadIndex(MemoFs& fs, Listed listed = Listed::kUnknown);
 // Writes rows 1.. as the index memo CurrentIndexName. False when not written
 // (full directory: message, StopRequested = 1; either way SetUnsynchronized).
 bool WriteIndex(MemoFs& fs);

@@ -1,5 +1,7 @@
 #include "memofs/names.h"
 
+#include <algorithm>
+
 #include "memofs/directory_table.h"
 
 namespace tavo::memofs {
@@ -44,6 +46,27 @@ std::string PieceTitle(const std::string& name, std::int64_t size, int piece) {
 int Percent(long long done, long long total) {
   if (total <= 0) return 100;
   return static_cast<int>(100 * done / total);
+}
+
+bool AnyReservedTitle(const std::string& name, std::int64_t size) {
+  // Titles differ only in their piece numbers, so their first three
+  // characters depend on the kept name and at most the first three digits;
+  // each such start is tried once, however many pieces there are.
+  const std::string reserved = kRootIndexName;
+  const auto part = static_cast<std::int64_t>(kPartSize);
+  if (size <= 0) return false;
+  if (size < part) return StartsWith(name, reserved);
+  const int width = DigitCount(size / part);
+  const std::size_t kept = std::min(name.size(), kMaxMemoName - static_cast<std::size_t>(width));
+  const int digits = static_cast<int>(std::min<std::size_t>(
+      reserved.size() - std::min(kept, reserved.size()), static_cast<std::size_t>(width)));
+  std::int64_t step = 1;  // pieces that share their first `digits` digits
+  for (int i = digits; i < width; ++i) step *= 10;
+  const std::int64_t last = (size - 1) / part;
+  for (std::int64_t piece = 0; piece <= last; piece += step) {
+    if (StartsWith(PieceTitle(name, size, static_cast<int>(piece)), reserved)) return true;
+  }
+  return false;
 }
 
 }  // namespace tavo::memofs

@@ -18,6 +18,9 @@ bool PlainComputerName(const std::string& name);
 // the name, or for more than one piece its first 20 - w characters and the
 // piece number padded to w digits.
 std::string PieceTitle(const std::string& name, std::int64_t size, int piece);
+// Whether the title of any piece of such a file begins with "fs0", the file
+// system's own names (an empty file stores nothing).
+bool AnyReservedTitle(const std::string& name, std::int64_t size);
 // Integer part of 100 * done / total; 100 when there is nothing to do.
 int Percent(long long done, long long total);
 

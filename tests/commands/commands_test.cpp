@@ -87,6 +87,87 @@ TEST(Commands, CancelAndNo) {
   EXPECT_TRUE(rig.Settled());
 }
 
+// In the memo view only "found" then "ok" deletes a memo: a memo the
+// organizer no longer has ends the command, and the next one is not touched.
+TEST(Commands, MemoViewDeleteOfAMemoNotFoundEndsTheCommand) {
+  SimRig rig;
+  rig.Put({{"fs0", ""}, {"m1", "1"}, {"m2", "2"}});
+  rig.Sync();
+  rig.EnterMemoView();
+  rig.organizer.Remove("m1");  // gone behind the window's back
+  rig.Delete({"m1", "m2"});
+  EXPECT_FALSE(rig.client.Synchronized());
+  EXPECT_EQ(rig.Text("m2"), "2");
+  EXPECT_TRUE(rig.Settled());
+}
+
+// A Cancel while a directory's files are deleted finishes the file under way;
+// the files not reached are listed in the directory's index again.
+TEST(Commands, CancelInADirectoryDeleteListsWhatIsLeft) {
+  SimRig rig;
+  const std::vector<memofs::DirectoryEntry> rest = {File("b", 0, 1, 1), File("c", 0, 1, 2)};
+  std::vector<memofs::DirectoryEntry> all = rest;
+  all.insert(all.begin(), File("a", 2, 10, 0));
+  rig.Put({{"fs0", IndexOf({Dir("A", 0)})}, {"fs0_0", IndexOf(all)}});
+  rig.PutFile("fs0_0", 0, AllBytes(2 * 1956 + 10));
+  rig.PutFile("fs0_0", 1, "b");
+  rig.PutFile("fs0_0", 2, "c");
+  rig.Sync();
+  rig.view.on_status = [&](const std::string& text) {
+    if (text == "Deleting file a (0%) ...") rig.client.RequestStop();
+  };
+  rig.Delete({"<A>"});
+  EXPECT_EQ(rig.Text("fs0_0"), IndexOf(rest));
+  for (const char* part : {"fs0_0_0_0", "fs0_0_0_1", "fs0_0_0_2"}) EXPECT_FALSE(rig.Has(part));
+  const memofs::CheckReport report = memofs::CheckMemoFileSystem(rig.organizer.Texts());
+  EXPECT_EQ(report.Summary(), "2 directories, 2 files, 2 parts, 0 problems, 0 orphans");
+  // The directory the deletion had entered is shown.
+  EXPECT_EQ(rig.view.organizer.Texts(), (Strings{"<..>", "b", "c"}));
+  EXPECT_TRUE(rig.Settled());
+}
+
+// Every "(NN%)" status of the three commands that show one, exactly.
+TEST(Commands, ProgressPercentages) {
+  struct Case {
+    const char* what;
+    std::function<void(SimRig&)> run;  // at the synchronized root
+    Strings percents;
+  };
+  const auto numbers = [](const std::string& text, std::initializer_list<int> list) {
+    Strings texts;
+    for (int n : list) texts.push_back(text + " (" + std::to_string(n) + "%) ...");
+    return texts;
+  };
+  const Case cases[] = {
+      {"delete a file of 13 parts", [](SimRig& rig) { rig.Delete({"big"}); },
+       numbers("Deleting file big", {0, 8, 16, 25, 33, 41, 50, 58, 66, 75, 83, 91, 100})},
+      {"delete a file of one part", [](SimRig& rig) { rig.Delete({"one"}); },
+       numbers("Deleting file one", {100})},
+      {"copy 5000 bytes to the organizer", [](SimRig& rig) { rig.ToOrganizer({"five"}); },
+       numbers("Copying file five", {39, 78, 100})},
+      {"copy 0 bytes to the organizer", [](SimRig& rig) { rig.ToOrganizer({"zero"}); },
+       numbers("Copying file zero", {100})},
+      {"copy a file of 13 parts to the computer", [](SimRig& rig) { rig.ToComputer({"big"}); },
+       numbers("Copying file big", {7, 15, 23, 30, 38, 46, 53, 61, 69, 76, 84, 92, 100})},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SimRig rig;
+    rig.Put({{"fs0", IndexOf({File("big", 12, 1528, 4), File("one", 0, 3, 5)})}});
+    rig.PutFile("fs0", 4, AllBytes(25000));
+    rig.PutFile("fs0", 5, "one");
+    rig.files.files = {{"c:\\five", AllBytes(5000)}, {"c:\\zero", ""}};
+    rig.Sync();
+    Strings percents;
+    rig.view.on_status = [&](const std::string& text) {
+      if (text.find("%) ...") != std::string::npos) percents.push_back(text);
+    };
+    c.run(rig);
+    EXPECT_EQ(percents, c.percents);
+    EXPECT_TRUE(rig.Settled());
+  }
+}
+
 TEST(Commands, BothPanes) {
   SimRig none;
   none.port.SetOpenFails(true);
@@ -126,6 +207,13 @@ TEST(Commands, BothPanes) {
 // Hostile and awkward names end to end: the file system stays whole and
 // nothing is written outside the computer directory the user chose.
 constexpr const char* kIn = "c:\\in\\";
+
+std::string CantUseHere(const std::string& name) {
+  return "Warning: Can't copy " + name + " since its name can't be used on this computer!";
+}
+std::string CantStoreThere(const std::string& name) {
+  return "Warning: Can't copy " + name + " since its name can't be stored on the organizer!";
+}
 
 // Every byte but "/" and "\" (no computer name holds them), over 23 names so
 // that 0, line feed, carriage return and 255 each land in a name of its own.
@@ -200,10 +288,10 @@ const NameCase kCases[] = {
        rig.Delete({"<no>"});
        rig.DoubleClick("<no>");
        // One for each command.
-       Strings expected(4, memofs::kTooDeepMessage);
-       expected.insert(expected.begin(),
-                       "Warning: Path to file f is too long! It will not be copied!");
-       EXPECT_EQ(rig.view.messages, expected);
+       EXPECT_EQ(rig.view.messages,
+                 (Strings{"Warning: Path to file f is too long! It will not be copied!",
+                          memofs::kTooDeepMessage, memofs::kTooDeepMessage, memofs::kTooDeepMessage,
+                          memofs::kTooDeepMessage}));
        EXPECT_FALSE(rig.client.Synchronized());  // after entering "no"
        EXPECT_EQ(rig.files.files.size(), 1u);
      }},
@@ -263,12 +351,11 @@ const NameCase kCases[] = {
        rig.ToComputer({"<>"});
        rig.EnterMemoView();
        All(rig, rig.view.organizer, &commands::Client::Copy1_Click);
-       // The 6 files, the directory "", then the 7 memos.
+       // The 6 files, the directory, then the 7 memos.
+       const Strings bad = {".", "..", "../up", "..\\up", "a/b", "a\\b"};
        Strings expected;
-       for (const char* name : {".", "..", "../up", "..\\up", "a/b", "a\\b", "", "", ".", "..",
-                                "../up", "..\\up", "a/b", "a\\b"}) {
-         expected.push_back(std::string("Warning: Can't copy ") + name +
-                            " since its name can't be used on this computer!");
+       for (const Strings& names : {bad, Strings{"", ""}, bad}) {
+         for (const std::string& name : names) expected.push_back(CantUseHere(name));
        }
        EXPECT_EQ(rig.view.messages, expected);
        EXPECT_TRUE(rig.files.files.empty());
@@ -291,35 +378,25 @@ const NameCase kCases[] = {
        there_and_back("\\in\\back\\");
        rig.EnterMemoView();
        there_and_back("\\in\\memos\\");
-       std::size_t refused_there = 0;
-       Strings refused_here;  // by this computer, in either view
+       Strings expected;
        for (const std::string& name : EveryByteNames()) {
          // Line ends and 0 would break a command line; 255 reads back from an index as a blank.
          const bool in_line = name.find_first_of(std::string("\n\r\0", 3)) == std::string::npos;
          const bool in_index = in_line && name.find('\xff') == std::string::npos;
          const bool here = rig.files.IsStorableName(name);
-         refused_there += !in_index + !in_line;
-         for (const bool copied : {in_index, in_line}) {
-           if (copied && !here) {
-             refused_here.push_back("Warning: Can't copy " + name +
-                                    " since its name can't be used on this computer!");
-           }
+         // Once for the directory view and once for the memo view, each way.
+         for (const bool stored : {in_index, in_line}) {
+           if (!stored) expected.push_back(CantStoreThere(name));
+           if (stored && !here) expected.push_back(CantUseHere(name));
          }
          EXPECT_EQ(rig.files.files.count("c:\\in\\back\\" + name), in_index && here ? 1u : 0u);
          EXPECT_EQ(rig.files.files.count("c:\\in\\memos\\" + name), in_line && here ? 1u : 0u);
        }
-       const auto there = [](const std::string& m) {
-         return m.find("on the organizer") != std::string::npos;
-       };
-       Strings warned_here;
-       std::remove_copy_if(rig.view.messages.begin(), rig.view.messages.end(),
-                           std::back_inserter(warned_here), there);
-       std::sort(warned_here.begin(), warned_here.end());
-       std::sort(refused_here.begin(), refused_here.end());
-       EXPECT_EQ(warned_here, refused_here);
-       EXPECT_EQ(static_cast<std::size_t>(
-                     std::count_if(rig.view.messages.begin(), rig.view.messages.end(), there)),
-                 refused_there);
+       // The panes list the names in their own orders.
+       Strings told = rig.view.messages;
+       std::sort(told.begin(), told.end());
+       std::sort(expected.begin(), expected.end());
+       EXPECT_EQ(told, expected);
        for (const auto& [path, bytes] : rig.files.files) {
          EXPECT_EQ(path.substr(path.rfind('\\') + 1), bytes);
        }
@@ -347,7 +424,22 @@ const NameCase kCases[] = {
        rig.ToOrganizer({"fs0_1"});
        rig.DoubleClick("<..>");
        rig.ToOrganizer({"<Sharp Memos>"});
-       EXPECT_EQ(rig.view.messages.size(), 7u);  // all but the copy below the root refused
+       // All but the copy below the root refused.
+       const std::string no_root_directory =
+           "Error: Can't create directory with reserved name (Sharp Memos)!";
+       EXPECT_EQ(
+           rig.view.messages,
+           (Strings{
+               "Warning: Can't copy directory x since there is a file with the same name!",
+               "Warning: Can't copy file d since there is a directory with the same name!",
+               "Warning: Can't use reserved name Sharp Memos in this directory! This file will "
+               "not be copied!",
+               no_root_directory,
+               "Warning: Can't create directory a\xff since its name can't be stored on the "
+               "organizer!",
+               "Warning: Can't use reserved name fs0_1 in this directory! This file will not be "
+               "copied!",
+               no_root_directory}));
        EXPECT_EQ(rig.Text("fs0"), IndexOf({Dir("d", 0), File("x", 0, 1, 1)}));
        EXPECT_EQ(rig.Text("fs0_0"), IndexOf({File("Sharp Memos", 0, 11, 0)}));
        EXPECT_FALSE(rig.client.Synchronized());  // the reserved directory stopped the copy

@@ -260,7 +260,7 @@ TEST(FaultMatrix, EveryCommandEveryFaultEveryExchange) {
     ASSERT_EQ(result.total_part_count(), failures) << "the clean run failed";
     ASSERT_GT(clean.exchanges, 0);
     for (const char* fault :
-         {"cancel", "silence", "garble", "case", "short", "hangup", "full", "drop"}) {
+         {"cancel", "silence", "garble", "case", "short", "hangup", "full", "drop", "busy"}) {
       // A Cancel may come before the first exchange too.
       for (int at = std::string(fault) == "cancel" ? 0 : 1; at <= clean.exchanges; ++at, ++cases) {
         SCOPED_TRACE(fault + (" at " + std::to_string(at)));

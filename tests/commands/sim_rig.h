@@ -66,6 +66,7 @@ struct FakeView : commands::ClientView {
   std::deque<commands::NewDirectoryAnswer> new_directories;
   Strings messages;
   std::function<void(const std::string&)> on_status;
+  std::function<void()> on_pump;  // runs whenever the link lets window events run
   Pane organizer, computer;
   std::string drive = "c: [system]";
   bool status_loaded = false, main_enabled = true, pane_enabled = false;
@@ -94,7 +95,9 @@ struct FakeView : commands::ClientView {
   bool StatusLoaded() const override { return status_loaded; }
   void StatusUnload() override { status_loaded = false; }
   void SetMainWindowEnabled(bool enabled) override { main_enabled = enabled; }
-  void PumpEvents() override {}
+  void PumpEvents() override {
+    if (on_pump) on_pump();
+  }
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
   bool AskQuestion(const std::string&) override {
     const bool yes = answers.empty() || answers.front();
@@ -220,7 +223,8 @@ struct SimRig {
   link::SerialLink link{port, clock, host};
   commands::Client client{state, view, link, files};
 
-  SimRig() {
+  // Empty: the organizer keeps its memos in memory; else in that store directory.
+  explicit SimRig(std::string store = {}) : organizer(std::move(store)) {
     settings::SetDefaultConfig(state.ConfigValues, settings::SettingsGroup::kAll);
     client.ListComputerDirectory();
   }

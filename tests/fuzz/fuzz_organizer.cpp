@@ -34,8 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     o->SetCapacity(1 << 16);          // room for a few images, and "full" beyond
     o->PutText("fs0", "F 0 5 0 a ");  // something to get, getx and delete
     o->PutText("fs0_0_0", "abcde");
-    if (data[0] % 8 < 7) {
-      o->InjectFault({static_cast<tavo::sim::FaultKind>(data[0] % 8), data[1] % 16 + 1});
+    if (data[0] % 9 < 8) {
+      o->InjectFault({static_cast<tavo::sim::FaultKind>(data[0] % 9), data[1] % 16 + 1});
     }
   }
 

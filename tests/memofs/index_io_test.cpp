@@ -32,16 +32,37 @@ struct IndexIoTest : ::testing::Test, MemoFsHost {
   }
 };
 
-TEST_F(IndexIoTest, MissingIndexIsCreatedEmptyUnlessStopped) {
-  port.Arrive("not here\nok\nok\nok\n");
-  EXPECT_TRUE(ReadIndex(fs));
-  EXPECT_EQ(port.written, "get fs0\n" + PutOf("fs0", ""));
-
-  port.written.clear();
-  state.StopRequested = 1;
-  port.Arrive("not here\n");
-  EXPECT_TRUE(ReadIndex(fs));
-  EXPECT_EQ(port.written, "get fs0\n");
+// Any whole reply but "found" is taken for a missing index only when no memo
+// of that name is listed: by the caller's "dir", or by one of ReadIndex's own.
+TEST_F(IndexIoTest, MissingIndexIsCreatedEmptyOnlyWhenNotListedAndNotStopped) {
+  struct Case {
+    Listed listed;
+    int stop;
+    const char* replies;
+    bool read;
+    std::string written;
+  };
+  const std::string create = PutOf("fs0", "");
+  const Case cases[] = {
+      {Listed::kNo, 0, "not here\nok\nok\nok\n", true, "get fs0\n" + create},
+      {Listed::kUnknown, 0, "busy\n1\nfs\nok\nok\nok\nok\n", true, "get fs0\ndir\n" + create},
+      {Listed::kYes, 0, "busy\n", false, "get fs0\n"},
+      {Listed::kUnknown, 0, "busy\n2\nfs\nfs0\nok\n", false, "get fs0\ndir\n"},
+      {Listed::kUnknown, 0, "busy\n2\nfs\n", false, "get fs0\ndir\n"},  // listing cut off
+      {Listed::kNo, 1, "not here\n", true, "get fs0\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.replies);
+    port.written.clear();
+    unsynchronized = 0;
+    state.StopRequested = c.stop;
+    port.Arrive(c.replies);
+    EXPECT_EQ(ReadIndex(fs, c.listed), c.read);
+    EXPECT_EQ(port.written, c.written);
+    EXPECT_EQ(unsynchronized, c.read ? 0 : 1);
+    EXPECT_EQ(state.EntryCount(), 1);
+    link.FlushInput();
+  }
 }
 
 TEST_F(IndexIoTest, IndexTextOf1956IsWrittenAndOf1957RefusedWithNothingSent) {

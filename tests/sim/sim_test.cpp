@@ -48,7 +48,7 @@ TEST(Organizer, EachFaultDoesWhatItSays) {
   Organizer o;
   o.PutText("m", "abcdef");
   for (const char* fault :
-       {"silence@1", "case@2", "short@3", "garble@4", "drop@6", "full@7", "hangup@8"}) {
+       {"silence@1", "case@2", "short@3", "garble@4", "drop@6", "full@7", "busy@8", "hangup@9"}) {
     o.InjectFault(*ParseFault(fault));
   }
   EXPECT_EQ(Ask(o, {"del m\n"}), "");
@@ -58,6 +58,7 @@ TEST(Organizer, EachFaultDoesWhatItSays) {
   EXPECT_EQ(Put(o, "m", "new"), "ok\nok\n");                        // stored, last "ok" lost
   EXPECT_EQ(o.Text("m"), "new");
   EXPECT_EQ(Ask(o, {"put m\n", "3\n"}), "ok\nfull\n");
+  EXPECT_EQ(Ask(o, {"del m\n"}), "busy\n");   // and kept
   EXPECT_EQ(Ask(o, {"dir\n", "dir\n"}), "");  // hung up for good
   o.Restart();
   EXPECT_EQ(Ask(o, {"dir\n"}), "1\nm\nok\n");
@@ -87,6 +88,36 @@ TEST(Organizer, StoreKeepsEveryNameAcrossARestart) {
   // Upper case escaped too, or a file system blind to case would merge Fs0 and fs0.
   EXPECT_EQ(EncodeName("Fs0_1.x"), "%46s0_1%2ex.memo");
   std::filesystem::remove_all(dir);
+}
+
+// The hostile mode: a "dir" that announces what it likes and sends its lines
+// one at a time when asked, and one word to every "get ".
+TEST(Organizer, HostileModeSaysWhatItIsTold) {
+  for (const char* bad :
+       {"", "count", "count=-1", "pace=0", "pace=x", "get=", "loud=1", "count=1,"}) {
+    EXPECT_FALSE(ParseHostility(bad)) << bad;
+  }
+  Organizer o;
+  o.PutText("a", "");
+  o.PutText("b", "");
+  o.SetHostility(*ParseHostility("count=3,pace=2,get=busy"));
+  EXPECT_EQ(Ask(o, {"dir\n"}), "3\n");
+  std::string lines;
+  while (o.PacedInterval()) {
+    EXPECT_EQ(*o.PacedInterval(), 2.0);
+    o.SendPacedLine();
+    lines += o.TakeOutput();
+  }
+  EXPECT_EQ(lines, "a\nb\nghost0\nok\n");
+  EXPECT_EQ(Ask(o, {"get a\n"}), "busy\n");
+  // A new command ends a listing under way; fewer names than held are cut.
+  o.SetHostility(*ParseHostility("count=1"));
+  EXPECT_EQ(Ask(o, {"dir\n", "del b\n"}), "1\nfound\nok\n");
+  EXPECT_FALSE(o.PacedInterval());
+  EXPECT_EQ(Ask(o, {"dir\n"}), "1\n");
+  o.SendPacedLine();
+  o.SendPacedLine();
+  EXPECT_EQ(o.TakeOutput(), "a\nok\n");
 }
 
 }  // namespace

@@ -21,7 +21,11 @@ constexpr const char* kUsage =
     "  --baud N           pace the line at N/10 characters per second (default 9600, 0 unpaced)\n"
     "  --capacity BYTES   refuse \"put\" beyond this many stored bytes\n"
     "  --fault KIND@N     misbehave at command N; KIND is silence, garble, case, short,\n"
-    "                     hangup, full or drop (repeatable)\n"
+    "                     hangup, full, drop or busy (repeatable)\n"
+    "  --hostile LIST     answer like a hostile organizer; LIST is comma-separated:\n"
+    "                     count=N (\"dir\" announces N names), pace=S (each line of\n"
+    "                     \"dir\" after its count comes S seconds after the one before),\n"
+    "                     get=WORD (every \"get \" is answered with the line WORD)\n"
     "  --transcript FILE  write both directions of the line to FILE\n"
     "  --demo             fill an empty store with a small demo tree\n"
     "  --check DIR        check the memo file system kept in the store DIR and exit:\n"
@@ -36,6 +40,7 @@ struct Options {
   int baud = 9600;
   std::optional<std::size_t> capacity;
   std::vector<tavo::sim::Fault> faults;
+  tavo::sim::Hostility hostility;
   std::string transcript;
   bool demo = false;
   std::string check;
@@ -84,6 +89,8 @@ std::optional<Options> Parse(int argc, char** argv, int* code) {
       options.capacity = static_cast<std::size_t>(*Number(value));
     } else if (arg == "--fault" && tavo::sim::ParseFault(value)) {
       options.faults.push_back(*tavo::sim::ParseFault(value));
+    } else if (arg == "--hostile" && tavo::sim::ParseHostility(value)) {
+      options.hostility = *tavo::sim::ParseHostility(value);
     } else {
       std::cerr << "tavo-organizer-sim: bad option " << arg << " " << value << "\n" << kUsage;
       return std::nullopt;
@@ -128,6 +135,7 @@ int main(int argc, char** argv) {
   if (options->demo && organizer.Memos().empty()) tavo::sim::SeedDemo(organizer);
   if (options->capacity) organizer.SetCapacity(*options->capacity);
   for (const auto& fault : options->faults) organizer.InjectFault(fault);
+  organizer.SetHostility(options->hostility);
 
   std::ofstream transcript;
   if (!options->transcript.empty()) {

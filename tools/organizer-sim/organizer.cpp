@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -74,12 +75,44 @@ std::optional<Fault> ParseFault(std::string_view text) {
       {"silence", FaultKind::kSilence}, {"garble", FaultKind::kGarble},
       {"case", FaultKind::kOtherCase},  {"short", FaultKind::kShortBlock},
       {"hangup", FaultKind::kHangUp},   {"full", FaultKind::kFull},
-      {"drop", FaultKind::kDropReply}};
+      {"drop", FaultKind::kDropReply},  {"busy", FaultKind::kBusy}};
   const auto it = kWords.find(word);
   if (it == kWords.end()) return std::nullopt;
   const int n = std::stoi(number);
   if (n < 1) return std::nullopt;
   return Fault{it->second, n};
+}
+
+std::optional<Hostility> ParseHostility(std::string_view text) {
+  Hostility hostility;
+  bool paced = false;
+  for (bool more = true; more;) {
+    const std::size_t comma = text.find(',');
+    const std::string_view item = text.substr(0, comma);
+    more = comma != std::string_view::npos;
+    if (more) text = text.substr(comma + 1);
+    const std::size_t equals = item.find('=');
+    if (equals == std::string_view::npos) return std::nullopt;
+    const std::string key(item.substr(0, equals));
+    const std::string value(item.substr(equals + 1));
+    if (key == "count" && IsDigits(value) && value.size() <= 18) {
+      hostility.dir_count = std::stoll(value);
+    } else if (key == "pace") {
+      char* end = nullptr;
+      const double seconds = std::strtod(value.c_str(), &end);
+      if (value.empty() || *end != '\0' || !(seconds >= kMinLineSeconds) || seconds > 3600) {
+        return std::nullopt;
+      }
+      hostility.line_seconds = seconds;
+      paced = true;
+    } else if (key == "get" && !value.empty() && value.find('\n') == std::string::npos) {
+      hostility.get_word = value;
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (hostility.dir_count && !paced) hostility.line_seconds = kMinLineSeconds;
+  return hostility;
 }
 
 std::string EncodeName(const std::string& name) {
@@ -227,6 +260,7 @@ void Organizer::AbandonExchange() {
 
 void Organizer::Restart() {
   faults_.clear();
+  paced_left_ = 0;
   hung_up_ = false;
   state_ = State::kCommand;
   line_.clear();
@@ -311,10 +345,19 @@ bool Organizer::FaultNow(FaultKind kind) const {
 }
 
 void Organizer::HandleCommand(const std::string& line) {
+  if (paced_left_ > 0) {
+    Log('!', "paced reply cut off");
+    paced_left_ = 0;
+  }
   StartExchange();
   if (hung_up_) return;
   if (FaultNow(FaultKind::kSilence)) {
     Log('!', "silence");
+    return;
+  }
+  if (FaultNow(FaultKind::kBusy)) {
+    Log('!', "busy");
+    Reply("busy", true);
     return;
   }
   auto argument = [&](std::string_view word) -> std::optional<std::string> {
@@ -376,12 +419,45 @@ void Organizer::ReplyBlock(std::string block) {
 }
 
 void Organizer::Dir() {
+  if (hostility_.line_seconds > 0) {
+    const long long count = hostility_.dir_count.value_or(static_cast<long long>(memos_.size()));
+    Reply(std::to_string(count));
+    paced_names_.clear();
+    for (const auto& [name, image] : memos_) {
+      if (static_cast<long long>(paced_names_.size()) == count) break;
+      paced_names_.push_back(name);
+    }
+    paced_sent_ = 0;
+    paced_left_ = count + 1;
+    return;
+  }
   Reply(std::to_string(memos_.size()));
   for (const auto& [name, image] : memos_) Reply(name);
   ReplyWord("ok", true);
 }
 
+std::optional<double> Organizer::PacedInterval() const {
+  if (paced_left_ <= 0 || hung_up_) return std::nullopt;
+  return hostility_.line_seconds;
+}
+
+void Organizer::SendPacedLine() {
+  if (!PacedInterval()) return;
+  --paced_left_;
+  if (paced_left_ == 0) {
+    ReplyWord("ok", true);
+    return;
+  }
+  const auto index = static_cast<std::size_t>(paced_sent_++);
+  Reply(index < paced_names_.size() ? paced_names_[index]
+                                    : "ghost" + std::to_string(index - paced_names_.size()));
+}
+
 void Organizer::Get(const std::string& name) {
+  if (!hostility_.get_word.empty()) {
+    Reply(hostility_.get_word, true);
+    return;
+  }
   const auto it = memos_.find(name);
   if (it == memos_.end()) {
     Reply(kMissing, true);

@@ -21,7 +21,16 @@
 // can be exercised.
 namespace tavo::sim {
 
-enum class FaultKind { kSilence, kGarble, kOtherCase, kShortBlock, kHangUp, kFull, kDropReply };
+enum class FaultKind {
+  kSilence,
+  kGarble,
+  kOtherCase,
+  kShortBlock,
+  kHangUp,
+  kFull,
+  kDropReply,
+  kBusy
+};
 
 // A fault hits the command with number at_exchange (commands count from 1).
 //  kSilence    the command is ignored: no reply, no effect.
@@ -32,13 +41,31 @@ enum class FaultKind { kSilence, kGarble, kOtherCase, kShortBlock, kHangUp, kFul
 //  kHangUp     no reply to this command or any later one; a pty is closed.
 //  kFull       a "put " is refused with "full" after its length line.
 //  kDropReply  the command takes effect but its last reply line is never sent.
+//  kBusy       the command is answered with the one line "busy" and has no effect.
 struct Fault {
   FaultKind kind;
   int at_exchange;
 };
 
-// Parses "silence", "garble", "case", "short", "hangup", "full", "drop" (with "@N").
+// Parses "silence", "garble", "case", "short", "hangup", "full", "drop", "busy" (with "@N").
 std::optional<Fault> ParseFault(std::string_view text);
+
+// A hostile organizer: every reply well formed line by line, but not what a
+// sane server says. Parsed from a comma-separated list of
+//  count=N   "dir" announces N names: those it holds, then made-up ones
+//            ("ghost0", "ghost1", ...), or only the first N it holds
+//  pace=S    "dir" sends each line after its count S seconds after the one
+//            before (at least 0.001; the default when count is given)
+//  get=WORD  every "get " is answered with the one line WORD
+// The lines of such a "dir" are made one at a time as they fall due, so a
+// count of 10^9 costs nothing until they are read; a new command ends them.
+struct Hostility {
+  std::optional<long long> dir_count;
+  double line_seconds = 0;  // 0: "dir" is not paced
+  std::string get_word;     // empty: "get " answers as usual
+};
+std::optional<Hostility> ParseHostility(std::string_view text);
+inline constexpr double kMinLineSeconds = 0.001;
 
 // Longest memo name accepted, so that an escaped name always fits a file name.
 inline constexpr std::size_t kMaxNameBytes = 80;
@@ -84,6 +111,11 @@ class Organizer {
   void SetCapacity(std::size_t bytes) { capacity_ = bytes; }
   std::size_t StoredBytes() const { return stored_bytes_; }
   void InjectFault(Fault f) { faults_.push_back(f); }
+  void SetHostility(Hostility hostility) { hostility_ = std::move(hostility); }
+  // While a paced "dir" is under way, the seconds from one of its lines to the next.
+  std::optional<double> PacedInterval() const;
+  // Puts the next line of the paced "dir" in the output.
+  void SendPacedLine();
   int Exchanges() const { return exchanges_; }
   // Both directions, one line per unit: "> " client line or block, "< " reply line
   // or block, "! " a fault taking effect. Bytes outside printable ASCII (and the
@@ -122,6 +154,11 @@ class Organizer {
   std::size_t stored_bytes_ = 0;
   std::size_t capacity_ = std::numeric_limits<std::size_t>::max();
   std::vector<Fault> faults_;
+  Hostility hostility_;
+  // The rest of a paced "dir": its names (held ones as they were), then "ok".
+  std::vector<std::string> paced_names_;
+  long long paced_left_ = 0;  // lines still to send, "ok" included
+  long long paced_sent_ = 0;  // name lines sent
 
   State state_ = State::kCommand;
   std::string line_;
@@ -190,8 +227,13 @@ class SimPort : public link::Port {
     std::int64_t at;
     char byte;
   };
-  // Hands due bytes to the organizer and queues its replies.
+  // Hands due bytes to the organizer and queues its replies, and the lines of
+  // a paced reply as they fall due.
   void Advance();
+  // Queues the organizer's output as made at that moment.
+  void Queue(std::int64_t made);
+  // Times the next paced line `after` the line before it, or none.
+  void SchedulePaced(std::int64_t after);
   std::deque<Timed>::const_iterator FirstNotDue() const;
   std::int64_t NextEvent() const;
 
@@ -205,6 +247,7 @@ class SimPort : public link::Port {
   std::deque<Timed> to_organizer_;
   std::deque<Timed> to_client_;
   std::int64_t last_input_ = 0;
+  std::int64_t paced_at_ = std::numeric_limits<std::int64_t>::max();  // next paced line
 };
 
 // Serves an Organizer on the master side of a pseudo-terminal, on its own thread.

@@ -144,7 +144,19 @@ void PtyServer::Run() {
   Line outbound;  // to the client, written to the pseudo-terminal when due
   auto last_input = SteadyClock::now();
   bool output_blocked = false;  // the client's side is full: wait until it reads
+  std::optional<SteadyClock::time_point> paced_due;  // the next line of a paced reply
   char buffer[4096];
+
+  // The next paced line is due an interval after `after`; none when the reply is over.
+  auto schedule_paced = [&](SteadyClock::time_point after) {
+    const std::optional<double> interval = organizer_.PacedInterval();
+    if (!interval) {
+      paced_due.reset();
+    } else if (!paced_due) {
+      paced_due = after + std::chrono::duration_cast<SteadyClock::duration>(
+                              std::chrono::duration<double>(*interval));
+    }
+  };
 
   auto send_replies = [&](SteadyClock::time_point made) {
     const std::string reply = organizer_.TakeOutput();
@@ -161,6 +173,7 @@ void PtyServer::Run() {
     last_input = arrived;
     organizer_.Feed(bytes);
     send_replies(arrived);
+    schedule_paced(arrived);
     if (organizer_.HungUp()) {
       // The line goes dead: whatever the client opened stops working.
       inbound.Clear();
@@ -178,6 +191,13 @@ void PtyServer::Run() {
       const char c = inbound.bytes.front();
       inbound.Pop(1);
       feed(std::string_view(&c, 1), arrived);
+    }
+    if (master_ >= 0 && paced_due && *paced_due <= now) {
+      const auto made = *paced_due;
+      organizer_.SendPacedLine();
+      send_replies(made);
+      paced_due.reset();
+      schedule_paced(made);
     }
 
     // Characters reach the client as a serial port's receiver passes them
@@ -197,6 +217,7 @@ void PtyServer::Run() {
     // Sleep until the next character is due either way, or the client writes.
     std::optional<SteadyClock::time_point> wake;
     if (!inbound.bytes.empty()) wake = inbound.due.front();
+    if (paced_due && (!wake || *paced_due < *wake)) wake = paced_due;
     if (paced && !outbound.bytes.empty() && !output_blocked) {
       const std::size_t fifo = std::min(kReceiveFifo, outbound.bytes.size());
       const auto next_out = outbound.due[fifo - 1];

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 #include "organizer-sim/organizer.h"
@@ -29,9 +30,40 @@ void SimPort::Close() {
   to_client_.clear();
 }
 
+void SimPort::Queue(std::int64_t made) {
+  const std::string reply = organizer_.TakeOutput();
+  if (!open_) return;  // nobody listens
+  // Replies start going out once the byte that caused them has arrived.
+  std::int64_t at = to_client_.empty() ? made : std::max(made, to_client_.back().at);
+  for (char c : reply) {
+    at += char_nanos_;
+    to_client_.push_back({at, c});
+  }
+}
+
+void SimPort::SchedulePaced(std::int64_t after) {
+  const std::optional<double> interval = organizer_.PacedInterval();
+  if (!interval) {
+    paced_at_ = kNever;
+  } else if (paced_at_ == kNever) {
+    paced_at_ = after + std::llround(*interval * 1e9);
+  }
+}
+
 void SimPort::Advance() {
   const std::int64_t now = clock_.NowNanos();
-  while (!to_organizer_.empty() && to_organizer_.front().at <= now) {
+  for (;;) {
+    const bool input_due = !to_organizer_.empty() && to_organizer_.front().at <= now;
+    if (paced_at_ <= now && (!input_due || paced_at_ <= to_organizer_.front().at)) {
+      // A line the organizer sends at its own pace.
+      const std::int64_t made = paced_at_;
+      organizer_.SendPacedLine();
+      Queue(made);
+      paced_at_ = kNever;
+      SchedulePaced(made);
+      continue;
+    }
+    if (!input_due) break;
     const Timed next = to_organizer_.front();
     to_organizer_.pop_front();
     if (organizer_.MidExchange() &&
@@ -40,14 +72,8 @@ void SimPort::Advance() {
     }
     last_input_ = next.at;
     organizer_.Feed(std::string_view(&next.byte, 1));
-    const std::string reply = organizer_.TakeOutput();
-    if (!open_) continue;  // nobody listens
-    // Replies start going out once the byte that caused them has arrived.
-    std::int64_t at = to_client_.empty() ? next.at : std::max(next.at, to_client_.back().at);
-    for (char c : reply) {
-      at += char_nanos_;
-      to_client_.push_back({at, c});
-    }
+    Queue(next.at);
+    SchedulePaced(to_client_.empty() ? next.at : std::max(next.at, to_client_.back().at));
   }
 }
 
@@ -93,6 +119,7 @@ std::size_t SimPort::BytesToSend() {
 std::int64_t SimPort::NextEvent() const {
   std::int64_t next = kNever;
   if (!to_organizer_.empty()) next = to_organizer_.front().at;
+  next = std::min(next, paced_at_);
   const auto arriving = FirstNotDue();
   if (arriving != to_client_.end()) next = std::min(next, arriving->at);
   return next;

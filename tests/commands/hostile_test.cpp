@@ -1,0 +1,410 @@
+// The commands against an organizer that answers well-formed lines no sane
+// server would send: names that become the file system's own, listings
+// without end, a word that is neither "found" nor "not found", and a line
+// that goes dead in the middle of a directory's deletion.
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <set>
+
+#include "commands/sim_rig.h"
+#include "link/exchanges.h"
+#include "memofs/checker.h"
+
+namespace tavo::testing {
+namespace {
+
+// The command lines the organizer received after `mark` characters of its transcript.
+Strings CommandsSince(const sim::Organizer& organizer, std::size_t mark) {
+  Strings commands;
+  const std::string& transcript = organizer.Transcript();
+  for (std::size_t at = mark; at < transcript.size();) {
+    const std::size_t end = transcript.find('\n', at);
+    const std::string line = transcript.substr(at, end - at);
+    at = end + 1;
+    bool command = line == "> dir";
+    for (const char* word : {"> get ", "> getx ", "> put ", "> del "}) {
+      command = command || line.rfind(word, 0) == 0;
+    }
+    if (command) commands.push_back(line.substr(2));
+  }
+  return commands;
+}
+
+// Raised from the window's event pump when a command outlives any real one.
+struct NeverEnds {};
+
+// Runs a command; a command still running after `limit` seconds of the
+// link's time is a failure, not a hang. Returns the seconds it took.
+double Timed(SimRig& rig, const std::function<void()>& command, double limit = 600) {
+  const double started = rig.clock.Now();
+  const std::function<void()> user = rig.view.on_pump;
+  rig.view.on_pump = [&rig, started, limit, user] {
+    if (user) user();
+    if (rig.clock.Now() - started > limit) throw NeverEnds{};
+  };
+  try {
+    command();
+  } catch (const NeverEnds&) {
+    ADD_FAILURE() << "the command was still running after " << limit << " s";
+  }
+  rig.view.on_pump = user;
+  return rig.clock.Now() - started;
+}
+
+const char* const kReservedWarning =
+    "Warning: Can't use reserved name fs in this directory! This file will not be copied!";
+
+// A memo-view copy computes every title of a file before it sends a piece:
+// one that begins with "fs0" would overwrite an index or part of the file
+// system ("fs0" is the root index) and hide from the memo view.
+TEST(Hostile, MemoCopyRefusesAFileWithAnyTitleOfTheFileSystem) {
+  struct Case {
+    std::string name;
+    std::size_t size;
+    Strings titles;  // none: refused
+  };
+  Strings f00_to_f12;
+  for (int piece = 0; piece <= 12; ++piece) {
+    f00_to_f12.push_back((piece < 10 ? "f0" : "f") + std::to_string(piece));
+  }
+  const Case cases[] = {
+      {"fs", 1955, {"fs"}},
+      {"fs", 1956, {}},   // fs0: the root index
+      {"fs", 19559, {}},  // fs0 to fs9
+      {"fs", 19560, {}},  // fs00 to fs10
+      {"fs", 25000, {}},  // fs00 to fs12, of which fs00 to fs09 the memo view hides
+      {"fs1", 3912, {"fs10", "fs11"}},
+      {"f", 25000, f00_to_f12},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name + " of " + std::to_string(c.size));
+    SimRig rig;
+    const std::string root = IndexOf({Dir("A", 0)});
+    rig.Put({{"fs0", root}, {"fs0_0", ""}});
+    rig.files.files = {{"c:\\" + c.name, AllBytes(c.size)}, {"c:\\z", "z"}};
+    rig.Sync();
+    rig.EnterMemoView();
+    const std::size_t mark = rig.organizer.Transcript().size();
+    rig.ToOrganizer({c.name, "z"});
+    EXPECT_EQ(rig.view.messages, c.titles.empty() ? Strings{kReservedWarning} : Strings{});
+    Strings puts;
+    for (const std::string& title : c.titles) puts.push_back("put " + title);
+    puts.push_back("put z");
+    puts.push_back("dir");
+    EXPECT_EQ(CommandsSince(rig.organizer, mark), puts);
+    EXPECT_TRUE(rig.Text("fs0") == root) << "the root index was overwritten";
+    EXPECT_EQ(rig.organizer.Memos().size(), 3 + c.titles.size());
+    EXPECT_TRUE(rig.Settled());
+  }
+}
+
+// A "dir" that announces more names than an organizer can hold fails at
+// once, and Cancel ends a slow listing after the line under way, in the memo
+// view as in Synchronize.
+TEST(Hostile, ListingsEndAtOnceOrOnCancel) {
+  struct Case {
+    const char* what;
+    const char* hostility;
+    bool memo_view;
+    double cancel_after;  // 0: no Cancel
+    double most_seconds;
+  };
+  // A paced line, then the flush's half second of quiet.
+  constexpr double kAfterCancel = 2 + link::kFlushSilence + 0.1;
+  const Case cases[] = {
+      {"synchronize, 10^9 names", "count=1000000000,pace=2", false, 0, 1},
+      {"memo view, 10^9 names", "count=1000000000,pace=2", true, 0, 1},
+      {"memo view, one name too many", "count=1048577,pace=2", true, 0, 1},
+      {"memo view, slow names and Cancel", "count=1000,pace=2", true, 11, 11 + kAfterCancel},
+      {"synchronize, slow names and Cancel", "count=1000,pace=2", false, 11, 11 + kAfterCancel},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SimRig rig;
+    rig.Put({{"fs0", ""}, {"m", "memo"}});
+    rig.Sync();
+    rig.organizer.SetHostility(*sim::ParseHostility(c.hostility));
+    if (c.cancel_after > 0) {
+      const double started = rig.clock.Now();
+      rig.view.on_pump = [&rig, started, c] {
+        if (rig.clock.Now() - started >= c.cancel_after) rig.client.RequestStop();
+      };
+    }
+    const double seconds = Timed(rig, [&] {
+      if (c.memo_view) {
+        ASSERT_EQ(rig.view.organizer.Pick({"<Sharp Memos>"}), 1u);
+        rig.client.ListView1_DblClick();
+      } else {
+        rig.client.Synchronize_Click();
+      }
+    });
+    EXPECT_LE(seconds, c.most_seconds);
+    EXPECT_FALSE(rig.client.Synchronized());
+    EXPECT_EQ(rig.view.organizer.Texts(), Strings{"unsynchronized ..."});
+    EXPECT_TRUE(rig.Settled());
+    EXPECT_EQ(rig.organizer.Memos().size(), 2u);
+  }
+}
+
+using Memos = std::map<std::string, std::string>;
+using Changes = std::map<std::string, std::optional<std::string>>;  // nullopt: gone
+
+// A root with a directory A (a file f in it) and a file r.
+Memos Tree(bool root, bool index_a) {
+  Memos memos{{"fs0_0_0_0", "ff"}, {"fs0_1_0", "rrr"}};
+  if (root) memos["fs0"] = IndexOf({Dir("A", 0), File("r", 0, 3, 1)});
+  if (index_a) memos["fs0_0"] = IndexOf({File("f", 0, 2, 0)});
+  return memos;
+}
+
+// A whole reply line other than "found" to a "get " of an index reads as
+// "no such memo" only when no memo of that name is listed: the root's from
+// Synchronize's own "dir", another's from a "dir" on this rare path.
+TEST(Hostile, AnUnexpectedWordNeverEmptiesAnIndex) {
+  struct Case {
+    const char* what;
+    bool root, index_a;
+    bool synchronize_first;
+    int busy_at;            // exchange of the command answered "busy"; 0 none
+    const char* hostility;  // or nothing
+    std::function<void(SimRig&)> run;
+    bool synchronized;
+    Strings commands;
+    Changes changes;
+  };
+  const auto sync = [](SimRig& rig) { rig.client.Synchronize_Click(); };
+  const auto enter_a = [](SimRig& rig) { rig.DoubleClick("<A>"); };
+  const Case cases[] = {
+      {"synchronize, busy to get fs0",
+       true,
+       true,
+       false,
+       2,
+       nullptr,
+       sync,
+       false,
+       {"dir", "get fs0"},
+       {}},
+      {"synchronize, every get busy",
+       true,
+       true,
+       false,
+       0,
+       "get=busy",
+       sync,
+       false,
+       {"dir", "get fs0"},
+       {}},
+      {"enter A, busy to its get",
+       true,
+       true,
+       true,
+       1,
+       nullptr,
+       enter_a,
+       false,
+       {"get fs0_0", "dir"},
+       {}},
+      {"delete A, busy to its get",
+       true,
+       true,
+       true,
+       1,
+       nullptr,
+       [](SimRig& rig) { rig.Delete({"<A>"}); },
+       false,
+       {"get fs0_0", "dir"},
+       {}},
+      {"copy A to the computer, busy to its get",
+       true,
+       true,
+       true,
+       1,
+       nullptr,
+       [](SimRig& rig) { rig.ToComputer({"<A>"}); },
+       false,
+       {"get fs0_0", "dir"},
+       {}},
+      // A missing index is still created: the root's without an exchange more.
+      {"synchronize, a root never used, busy to get fs0",
+       false,
+       true,
+       false,
+       2,
+       nullptr,
+       sync,
+       true,
+       {"dir", "get fs0", "put fs0"},
+       {{"fs0", ""}}},
+      {"enter A, its index never stored",
+       true,
+       false,
+       true,
+       0,
+       nullptr,
+       enter_a,
+       true,
+       {"get fs0_0", "dir", "put fs0_0"},
+       {{"fs0_0", ""}}},
+      {"a new directory stores its index directly",
+       true,
+       true,
+       true,
+       0,
+       nullptr,
+       [](SimRig& rig) {
+         rig.view.new_directories = {{1, "New"}};
+         rig.client.CreateDir_Click();
+       },
+       true,
+       {"put fs0_2", "put fs0", "get fs0"},
+       {{"fs0_2", ""}, {"fs0", IndexOf({Dir("A", 0), Dir("New", 2), File("r", 0, 3, 1)})}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SimRig rig;
+    rig.Put(Tree(c.root, c.index_a));
+    if (c.synchronize_first) rig.Sync();
+    Memos after = rig.organizer.Texts();
+    for (const auto& [name, text] : c.changes) {
+      if (text) after[name] = *text;
+      if (!text) after.erase(name);
+    }
+    if (c.busy_at > 0) {
+      rig.organizer.InjectFault({sim::FaultKind::kBusy, rig.organizer.Exchanges() + c.busy_at});
+    }
+    if (c.hostility) rig.organizer.SetHostility(*sim::ParseHostility(c.hostility));
+    const std::size_t mark = rig.organizer.Transcript().size();
+    c.run(rig);
+    EXPECT_EQ(CommandsSince(rig.organizer, mark), c.commands);
+    EXPECT_EQ(rig.organizer.Texts(), after);
+    EXPECT_EQ(rig.client.Synchronized(), c.synchronized);
+    EXPECT_TRUE(rig.Settled());
+  }
+}
+
+// The memos that the indexes reached from "fs0" name, present or not.
+std::set<std::string> Named(const Memos& texts, const std::string& index = "fs0") {
+  std::set<std::string> named{index};
+  const auto text = texts.find(index);
+  if (text == texts.end()) return named;
+  for (const memofs::DirectoryEntry& e : memofs::ParseIndexText(text->second)) {
+    const std::string stem = memofs::ChildIndexName(index, e.EntryNumber);
+    if (e.EntryType == memofs::kTypeDirectory) {
+      const std::set<std::string> below = Named(texts, stem);
+      named.insert(below.begin(), below.end());
+    } else {
+      for (int k = 0; k <= e.EntryLastPart; ++k)
+        named.insert(memofs::PartName(stem, k, e.EntryLastPart));
+    }
+  }
+  return named;
+}
+
+// A directory A with a sub-directory, a file of 14 parts and a small one,
+// and a file r beside it that the deletion must not touch.
+void SeedDeletion(SimRig& rig) {
+  rig.Put({{"fs0", IndexOf({Dir("A", 0), File("r", 0, 3, 1)})},
+           {"fs0_0", IndexOf({Dir("B", 0), File("big", 13, 100, 1), File("s", 0, 1, 2)})},
+           {"fs0_0_0", IndexOf({File("g", 0, 1, 0)})},
+           {"fs0_0_0_0_0", "g"},
+           {"fs0_0_2_0", "s"},
+           {"fs0_1_0", "rrr"}});
+  rig.PutFile("fs0_0", 1, AllBytes(13 * 1956 + 100));
+}
+
+// Prints what the simulator's --check says of a store: its summary, problems and orphans.
+Strings CheckProgram(const std::string& store) {
+  Strings lines;
+#ifdef TAVO_SIM_PROGRAM
+  const std::string command = std::string(TAVO_SIM_PROGRAM) + " --check '" + store + "'";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return {"cannot run " + command};
+  std::string line;
+  for (int c = std::fgetc(pipe); c != EOF; c = std::fgetc(pipe)) {
+    if (c != '\n') {
+      line += static_cast<char>(c);
+      continue;
+    }
+    lines.push_back(line);
+    line.clear();
+  }
+  lines.push_back("exit " + std::to_string(::pclose(pipe)));
+#endif
+  return lines;
+}
+
+// A line that goes dead in the middle of a directory's deletion leaves memos
+// that no index reaches, never an index that names a missing memo. The
+// checker lists exactly those memos, so removing them (and deleting A again
+// if it is still listed) leaves exactly what there was beside A.
+TEST(Hostile, CutOffDirectoryDeleteLeavesOnlyOrphansTheCheckerLists) {
+  int exchanges = 0;
+  {
+    SimRig clean;
+    SeedDeletion(clean);
+    clean.Sync();
+    const int first = clean.organizer.Exchanges();
+    clean.Delete({"<A>"});
+    exchanges = clean.organizer.Exchanges() - first;
+    ASSERT_EQ(clean.organizer.Texts(),
+              (Memos{{"fs0", IndexOf({File("r", 0, 3, 1)})}, {"fs0_1_0", "rrr"}}));
+  }
+  std::size_t most_orphans = 0;
+  for (int at = 1; at <= exchanges; ++at) {
+    SCOPED_TRACE("hang-up at exchange " + std::to_string(at));
+    const std::filesystem::path store =
+        std::filesystem::temp_directory_path() / ("tavo-cut-delete-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(store);
+    {
+      SimRig rig(store.string());
+      SeedDeletion(rig);
+      rig.Sync();
+      rig.organizer.InjectFault({sim::FaultKind::kHangUp, rig.organizer.Exchanges() + at});
+      rig.Delete({"<A>"});
+      EXPECT_TRUE(rig.Settled());
+    }
+    // What the simulator's --check reads: the store as a restart finds it.
+    sim::Organizer organizer(store.string());
+    const Memos texts = organizer.Texts();
+    const memofs::CheckReport report = memofs::CheckMemoFileSystem(texts);
+    EXPECT_EQ(report.problems, Strings());
+    Strings unreached;
+    const std::set<std::string> named = Named(texts);
+    for (const auto& [name, text] : texts) {
+      if (named.count(name) == 0) unreached.push_back(name);
+    }
+    EXPECT_EQ(report.orphans, unreached);
+    for (const std::string& orphan : report.orphans) EXPECT_EQ(orphan.rfind("fs0_0", 0), 0u);
+    if (report.orphans.size() > most_orphans) {
+      most_orphans = report.orphans.size();
+      Strings printed{report.Summary()};
+      for (const std::string& orphan : report.orphans) printed.push_back("orphan: " + orphan);
+      printed.push_back("exit 0");
+      const Strings said = CheckProgram(store.string());
+      if (!said.empty()) {
+        EXPECT_EQ(said, printed);
+      }
+    }
+
+    // The repair: the orphans go, and a retry deletes what is still listed.
+    for (const std::string& orphan : report.orphans) organizer.Remove(orphan);
+    {
+      SimRig rig(store.string());
+      rig.Sync();
+      if (rig.view.organizer.Pick({"<A>"}) > 0) rig.client.Delete_Click();
+      EXPECT_EQ(rig.organizer.Texts(),
+                (Memos{{"fs0", IndexOf({File("r", 0, 3, 1)})}, {"fs0_1_0", "rrr"}}));
+    }
+    std::filesystem::remove_all(store);
+  }
+  // The file's 14 parts, unlisted together before the first of them goes.
+  EXPECT_GE(most_orphans, 14u);
+}
+
+}  // namespace
+}  // namespace tavo::testing
