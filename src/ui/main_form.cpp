@@ -277,9 +277,6 @@ void MainForm::Form_Load(WindowCommands& commands) {
   state_.ReloadMemoView = false;
 
   show();
-  // Window decorations are known only once the window is shown; the stored
-  // size is the outer one.
-  if (frameGeometry().size() != geometry().size()) SetOuterGeometry(left, top, width, height);
 }
 
 void MainForm::ExitProgram() {
@@ -326,18 +323,43 @@ double MainForm::OuterWidth() const { return PxToTwips(frameGeometry().width());
 double MainForm::OuterHeight() const { return PxToTwips(frameGeometry().height()); }
 
 void MainForm::SetOuterGeometry(double left, double top, double width, double height) {
+  const QRect outer(TwipsToPx(left), TwipsToPx(top), TwipsToPx(width), TwipsToPx(height));
+  ApplyOuter(outer);
+  // Until the window manager has put its frame around the window, the frame's
+  // size is unknown and the window was sized as if it had none: the outer
+  // size is applied again once the frame is there.
+  if (!Framed()) outer_pending_ = outer;
+}
+
+void MainForm::ApplyOuter(const QRect& outer) {
   const QSize decoration = frameGeometry().size() - geometry().size();
-  move(TwipsToPx(left), TwipsToPx(top));
-  resize(TwipsToPx(width) - decoration.width(), TwipsToPx(height) - decoration.height());
+  move(outer.topLeft());
+  resize(outer.size() - decoration);
+}
+
+bool MainForm::Framed() const { return isVisible() && frameGeometry().size() != geometry().size(); }
+
+void MainForm::ApplyPendingOuter() {
+  if (!outer_pending_ || !Framed()) return;
+  const QRect outer = *outer_pending_;
+  outer_pending_.reset();
+  if (frameGeometry() != outer) ApplyOuter(outer);
 }
 
 void MainForm::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
+  ApplyPendingOuter();
   Form_Resize();
+}
+
+void MainForm::moveEvent(QMoveEvent* event) {
+  QMainWindow::moveEvent(event);
+  ApplyPendingOuter();
 }
 
 void MainForm::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
+  ApplyPendingOuter();
   Form_Resize();
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QRect>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -104,6 +106,7 @@ class MainForm : public QMainWindow, public commands::ClientView {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void changeEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -113,6 +116,12 @@ class MainForm : public QMainWindow, public commands::ClientView {
   void BuildMenus();
   void Form_Resize();
   void ApplyLayout();
+  // Places the frame at outer.topLeft() and sizes the window so that its
+  // frame is outer.size(), as far as the frame is known.
+  void ApplyOuter(const QRect& outer);
+  // The window manager's frame is known (some platforms never have one).
+  bool Framed() const;
+  void ApplyPendingOuter();
   // Runs a command unless another one is still running.
   void Start(void (WindowCommands::*handler)());
   QPushButton* Button(commands::OrganizerButton button) const;
@@ -126,6 +135,7 @@ class MainForm : public QMainWindow, public commands::ClientView {
   bool main_enabled_ = true;
   bool status_loaded_ = false;
   bool in_resize_ = false;
+  std::optional<QRect> outer_pending_;  // pixels
 
   QGroupBox* frame1_ = nullptr;
   QGroupBox* frame2_ = nullptr;
