@@ -1,6 +1,7 @@
 #include "ui/main_form.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -9,6 +10,7 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
@@ -208,6 +210,46 @@ void MainForm::BuildControls() {
           [this] { Start(&WindowCommands::ListView2_DblClick); });
   connect(drive1_, &QComboBox::currentIndexChanged, this,
           [this] { Start(&WindowCommands::Drive1_Change); });
+  list_view1_->installEventFilter(this);
+  list_view2_->installEventFilter(this);
+}
+
+bool MainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress && (watched == list_view1_ || watched == list_view2_)) {
+    return PaneKey(*static_cast<QTreeWidget*>(watched), *static_cast<QKeyEvent*>(event));
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+// The keyboard's way to what the mouse does on a pane: Enter is a
+// double-click on the current row, Backspace one on "<..>", and Delete in the
+// organizer pane the "Delete" button.
+bool MainForm::PaneKey(QTreeWidget& list, const QKeyEvent& key) {
+  const bool organizer = &list == list_view1_;
+  const auto double_click =
+      organizer ? &WindowCommands::ListView1_DblClick : &WindowCommands::ListView2_DblClick;
+  const Qt::KeyboardModifiers modifiers = key.modifiers() & ~Qt::KeypadModifier;
+  if (modifiers != Qt::NoModifier) return false;
+  switch (key.key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      if (list.currentItem() != nullptr) Start(double_click);
+      return true;
+    case Qt::Key_Backspace:
+      for (int row = 0; row < list.topLevelItemCount(); ++row) {
+        if (RowText(list, row) != "<..>") continue;
+        list.setCurrentItem(list.topLevelItem(row), 0, QItemSelectionModel::ClearAndSelect);
+        Start(double_click);
+        break;
+      }
+      return true;
+    case Qt::Key_Delete:
+      if (!organizer) return false;
+      if (delete_->isEnabled()) Start(&WindowCommands::Delete_Click);
+      return true;
+    default:
+      return false;
+  }
 }
 
 void MainForm::BuildMenus() {
@@ -439,11 +481,21 @@ void MainForm::StatusUnload() {
 }
 
 void MainForm::SetMainWindowEnabled(bool enabled) {
+  // Disabling takes the keyboard focus away; it comes back where it was, so
+  // that a keyboard user goes on from there.
+  QWidget* focus = QApplication::focusWidget();
+  if (!enabled && focus != nullptr && isAncestorOf(focus)) focus_before_disable_ = focus;
   // The window's contents and menus, not the window itself: its child
   // dialogs (the status window among them) must stay usable.
   main_enabled_ = enabled;
   centralWidget()->setEnabled(enabled);
   menuBar()->setEnabled(enabled);
+  if (enabled && focus_before_disable_ != nullptr) {
+    QWidget* back =
+        focus_before_disable_->isEnabled() ? focus_before_disable_.data() : synchronize_;
+    back->setFocus(Qt::OtherFocusReason);
+    focus_before_disable_ = nullptr;
+  }
 }
 
 void MainForm::PumpEvents() { QCoreApplication::processEvents(); }

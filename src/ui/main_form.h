@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QRect>
 #include <functional>
 #include <optional>
@@ -19,6 +20,7 @@ class QComboBox;
 class QDialog;
 class QFrame;
 class QGroupBox;
+class QKeyEvent;
 class QPushButton;
 class QTreeWidget;
 
@@ -107,6 +109,7 @@ class MainForm : public QMainWindow, public commands::ClientView {
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void changeEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -122,6 +125,8 @@ class MainForm : public QMainWindow, public commands::ClientView {
   // The window manager's frame is known (some platforms never have one).
   bool Framed() const;
   void ApplyPendingOuter();
+  // Handles a key pressed on a pane; true when it was the pane's command key.
+  bool PaneKey(QTreeWidget& list, const QKeyEvent& key);
   // Runs a command unless another one is still running.
   void Start(void (WindowCommands::*handler)());
   QPushButton* Button(commands::OrganizerButton button) const;
@@ -136,6 +141,7 @@ class MainForm : public QMainWindow, public commands::ClientView {
   bool status_loaded_ = false;
   bool in_resize_ = false;
   std::optional<QRect> outer_pending_;  // pixels
+  QPointer<QWidget> focus_before_disable_;
 
   QGroupBox* frame1_ = nullptr;
   QGroupBox* frame2_ = nullptr;

@@ -269,7 +269,8 @@ TEST_F(MainFormTest, QuestionsAnswerYesOrNo) {
   }
 }
 
-// Neither Enter nor Escape answers the dialog; only its buttons do.
+// Enter answers nothing; Escape closes the dialog as its close box does,
+// without a button's answer.
 TEST_F(MainFormTest, NewDirectoryNameDialog) {
   Load(Settings());
   const auto ask = [&](const char* button, const QString& typed) {
@@ -277,11 +278,14 @@ TEST_F(MainFormTest, NewDirectoryNameDialog) {
       input.show();
       input.Text1()->insert(typed);
       QTest::keyClick(input.Text1(), Qt::Key_Return);
-      QTest::keyClick(input.Text1(), Qt::Key_Escape);
       EXPECT_TRUE(input.isVisible());
       EXPECT_EQ(input.Answer().NewDirectoryResult, 0);
-      if (button != nullptr)
+      if (button != nullptr) {
         QTest::mouseClick(input.findChild<QPushButton*>(button), Qt::LeftButton);
+      } else {
+        QTest::keyClick(input.Text1(), Qt::Key_Escape);
+      }
+      EXPECT_FALSE(input.isVisible());
     });
     return form_->AskNewDirectoryName();
   };
@@ -291,6 +295,67 @@ TEST_F(MainFormTest, NewDirectoryNameDialog) {
   EXPECT_FALSE(form_->MainWindowEnabled());  // the command enables it when it ends
   EXPECT_EQ(ask("Command2", "x").NewDirectoryResult, 2);
   EXPECT_EQ(ask(nullptr, "x").NewDirectoryResult, 0);
+}
+
+// On a pane, Enter and Return act as a double-click on the current row,
+// Backspace as one on "<..>", and Delete in the organizer pane as "Delete".
+TEST_F(MainFormTest, PaneKeysDoWhatTheMouseDoes) {
+  Load(Settings());
+  const std::vector<commands::PaneRow> rows = {{"<..>", ""}, {"<Letters>", ""}, {"a.txt", "3"}};
+  struct Case {
+    const char* list;
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    int current;  // -1: none
+    bool with_parent_row;
+    bool delete_enabled;
+    std::vector<std::string> calls;
+    int current_after;
+  };
+  const Case cases[] = {
+      {"ListView1", Qt::Key_Return, Qt::NoModifier, 1, true, true, {"ListView1"}, 1},
+      {"ListView2", Qt::Key_Enter, Qt::KeypadModifier, 2, true, true, {"ListView2"}, 2},
+      {"ListView2", Qt::Key_Return, Qt::NoModifier, -1, true, true, {}, -1},
+      {"ListView2", Qt::Key_Return, Qt::ControlModifier, 1, true, true, {}, 1},
+      {"ListView1", Qt::Key_Backspace, Qt::NoModifier, 2, true, true, {"ListView1"}, 0},
+      {"ListView2", Qt::Key_Backspace, Qt::NoModifier, 2, true, true, {"ListView2"}, 0},
+      {"ListView2", Qt::Key_Backspace, Qt::NoModifier, 1, false, true, {}, 1},
+      {"ListView1", Qt::Key_Delete, Qt::NoModifier, 2, true, true, {"Delete"}, 2},
+      {"ListView1", Qt::Key_Delete, Qt::NoModifier, 2, true, false, {}, 2},
+      {"ListView2", Qt::Key_Delete, Qt::NoModifier, 2, true, true, {}, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.list) + " key " + std::to_string(c.key));
+    auto* list = Find<QTreeWidget>(c.list);
+    std::vector<commands::PaneRow> shown = rows;
+    if (!c.with_parent_row) shown.erase(shown.begin());
+    form_->SetOrganizerRows(shown);
+    form_->SetComputerRows(shown);
+    form_->SetOrganizerButtonEnabled(commands::OrganizerButton::kDelete, c.delete_enabled);
+    if (c.current >= 0) list->setCurrentItem(list->topLevelItem(c.current));
+    commands_.calls.clear();
+    QTest::keyClick(list, c.key, c.modifiers);
+    EXPECT_EQ(commands_.calls, c.calls);
+    EXPECT_EQ(list->indexOfTopLevelItem(list->currentItem()), c.current_after);
+    if (c.current_after >= 0) {
+      EXPECT_TRUE(list->currentItem()->isSelected());
+    }
+  }
+}
+
+// A command disables the window, which takes the keyboard focus away; it
+// comes back to where it was when the command ends.
+TEST_F(MainFormTest, FocusComesBackAfterACommand) {
+  Load(Settings());
+  QApplication::setActiveWindow(form_.get());
+  auto* list = Find<QTreeWidget>("ListView2");
+  list->setFocus();
+  ASSERT_TRUE(list->hasFocus());
+  form_->StatusShow("Synchronizing ...");
+  EXPECT_NE(form_->focusWidget(), list);
+  form_->SetMainWindowEnabled(true);
+  form_->StatusUnload();
+  EXPECT_EQ(form_->focusWidget(), list);
 }
 
 // Window Options: Default shows the defaults and puts the default geometry
