@@ -459,6 +459,7 @@ void MainForm::closeEvent(QCloseEvent* event) {
 
 void MainForm::StatusShow(const std::string& text) {
   if (!status_loaded_) {
+    active_before_status_ = isActiveWindow();
     SetMainWindowEnabled(false);
     state_.StopRequested = 0;
     msg_->Load();
@@ -476,8 +477,13 @@ void MainForm::StatusShow(const std::string& text) {
 
 void MainForm::StatusUnload() {
   if (!status_loaded_) return;
+  // Not every window system gives the activation back to the main window
+  // when the status window goes; the keyboard user would be left with none.
+  const bool was_active =
+      msg_->isActiveWindow() || (active_before_status_ && QApplication::activeWindow() == nullptr);
   msg_->hide();
   status_loaded_ = false;
+  if (was_active) activateWindow();
 }
 
 void MainForm::SetMainWindowEnabled(bool enabled) {

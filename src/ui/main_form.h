@@ -139,6 +139,7 @@ class MainForm : public QMainWindow, public commands::ClientView {
   WindowLayout layout_;
   bool main_enabled_ = true;
   bool status_loaded_ = false;
+  bool active_before_status_ = false;
   bool in_resize_ = false;
   std::optional<QRect> outer_pending_;  // pixels
   QPointer<QWidget> focus_before_disable_;
