@@ -506,9 +506,13 @@ void MainForm::SetMainWindowEnabled(bool enabled) {
 
 void MainForm::PumpEvents() { QCoreApplication::processEvents(); }
 
-void MainForm::ShowMessage(const std::string& text) {
+void MainForm::ShowMessage(const std::string& text) { ShowMessage(text, std::string()); }
+
+void MainForm::ShowMessage(const std::string& text, const std::string& detail) {
   QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), DisplayText(text),
                   QMessageBox::Ok, this);
+  // Device names are the system's bytes; the system's texts are UTF-8.
+  if (!detail.empty()) box.setInformativeText(QString::fromUtf8(detail));
   services_.run_dialog(box);
 }
 

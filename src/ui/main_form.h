@@ -88,6 +88,8 @@ class MainForm : public QMainWindow, public commands::ClientView {
   void SetMainWindowEnabled(bool enabled) override;
   void PumpEvents() override;
   void ShowMessage(const std::string& text) override;
+  // An error with more about it below, in the box's informative text.
+  void ShowMessage(const std::string& text, const std::string& detail);
   bool AskQuestion(const std::string& text) override;
   commands::NewDirectoryAnswer AskNewDirectoryName() override;
   void SetOrganizerRows(const std::vector<commands::PaneRow>& rows) override;

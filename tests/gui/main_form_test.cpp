@@ -15,12 +15,15 @@
 #include <algorithm>
 #include <memory>
 
+#include "link/serial_link.h"
 #include "platform/computer_files.h"
+#include "platform/port_diagnosis.h"
 #include "support/temp_dir.h"
 #include "ui/input_new_dir.h"
 #include "ui/msg.h"
 #include "ui/options_dialogs.h"
 #include "ui/twips.h"
+#include "ui/window_link_host.h"
 
 namespace tavo::ui {
 namespace {
@@ -356,6 +359,79 @@ TEST_F(MainFormTest, FocusComesBackAfterACommand) {
   form_->SetMainWindowEnabled(true);
   form_->StatusUnload();
   EXPECT_EQ(form_->focusWidget(), list);
+}
+
+// A port that will not open, as the device behind it stands.
+class FailingPort : public link::Port {
+ public:
+  bool Open(const link::PortSettings&) override { return false; }
+  void Close() override {}
+  bool IsOpen() const override { return false; }
+  std::size_t BytesWaiting() override { return 0; }
+  std::string Read(std::size_t) override { return {}; }
+  void Write(const std::string&) override {}
+  std::size_t BytesToSend() override { return 0; }
+  bool WaitForInput(int) override { return false; }
+  bool WaitForOutput(int) override { return false; }
+};
+
+class StoppedClock : public link::Clock {
+ public:
+  double Now() override { return 0; }
+};
+
+// The error keeps its text; below it, which device COM2 is and why it failed.
+TEST_F(MainFormTest, APortThatFailsSaysWhichDeviceAndWhy) {
+  Load(Settings());
+  dir_.Put("ttyUSB0", "");
+  struct Shown {
+    QString text, detail;
+  };
+  std::vector<Shown> shown;
+  answer_dialog_ = [&](QDialog& dialog) {
+    const auto& box = dynamic_cast<QMessageBox&>(dialog);
+    shown.push_back({box.text(), box.informativeText()});
+    return 0;
+  };
+  const std::string device = state_.StartDirectory + "ttyUSB0";
+  for (const auto& [error, target] :
+       {std::pair<int, std::string>{ENOENT, "/nonexistent/ttyUSB7"}, {EACCES, device}}) {
+    std::filesystem::remove(dir_.path() / "com2");
+    std::filesystem::create_symlink(target, dir_.path() / "com2");
+    FailingPort port;
+    StoppedClock clock;
+    WindowLinkHost host(*form_, [&] {
+      return platform::DescribePortFailure(platform::DiagnosePort(2, state_.StartDirectory, error));
+    });
+    link::SerialLink serial(port, clock, host);
+    EXPECT_EQ(serial.OpenPort(2, 2), -1);
+  }
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0].text, "Error: Can't open serial port!");
+  EXPECT_TRUE(shown[0].detail.startsWith("COM2 is /nonexistent/ttyUSB7 (the link " +
+                                         QString::fromStdString(state_.StartDirectory) + "com2)"))
+      << shown[0].detail.toStdString();
+  EXPECT_TRUE(shown[0].detail.contains("No such file or directory"));
+  EXPECT_EQ(shown[1].text, "Error: Can't open serial port!");
+  EXPECT_TRUE(shown[1].detail.startsWith("COM2 is " + QString::fromStdString(device)));
+  EXPECT_TRUE(shown[1].detail.contains("Permission denied"));
+  EXPECT_TRUE(shown[1].detail.contains("log")) << shown[1].detail.toStdString();
+}
+
+// Each port's entry tells which device it is from the start directory.
+TEST_F(MainFormTest, MainOptionsTellEachPortsDevice) {
+  dir_.Put("ttyUSB0", "");
+  std::filesystem::create_symlink(dir_.path() / "ttyUSB0", dir_.path() / "com2");
+  Load(Settings("1", " 2"));
+  Answer<OptionsMain>([&](OptionsMain& options) {
+    const QComboBox& ports = *options.Combo1();
+    EXPECT_EQ(ports.itemData(0, Qt::ToolTipRole).toString(), "/dev/ttyS0");
+    EXPECT_EQ(ports.itemData(1, Qt::ToolTipRole).toString(),
+              QString::fromStdString(state_.StartDirectory + "ttyUSB0"));
+    EXPECT_EQ(ports.toolTip(), ports.itemData(1, Qt::ToolTipRole).toString());
+    EXPECT_EQ(ports.itemData(3, Qt::ToolTipRole).toString(), "/dev/ttyS3");
+  });
+  Trigger("Options_Main");
 }
 
 // Window Options: Default shows the defaults and puts the default geometry
