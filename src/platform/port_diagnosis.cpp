@@ -82,6 +82,8 @@ std::string UserName() {
 void PermissionFacts(const std::string& device, PortDiagnosis& d) {
   struct stat info {};
   if (::stat(device.c_str(), &info) != 0) return;
+  // Joining a group helps only where the group may read and write.
+  if ((info.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP)) return;
   const group* entry = ::getgrgid(info.st_gid);
   if (entry == nullptr || entry->gr_name == nullptr) return;
   d.group = entry->gr_name;

@@ -384,6 +384,9 @@ class StoppedClock : public link::Clock {
 TEST_F(MainFormTest, APortThatFailsSaysWhichDeviceAndWhy) {
   Load(Settings());
   dir_.Put("ttyUSB0", "");
+  namespace fs = std::filesystem;
+  fs::permissions(dir_.path() / "ttyUSB0", fs::perms::owner_read | fs::perms::owner_write |
+                                               fs::perms::group_read | fs::perms::group_write);
   struct Shown {
     QString text, detail;
   };

@@ -96,6 +96,12 @@ TEST_F(PortDiagnosisTest, NoSuchDeviceTellsWhichThereAreAndHowToLinkOne) {
 // own error decides): the fix is the device's group and a new login.
 TEST_F(PortDiagnosisTest, PermissionDeniedNamesTheGroupAndTheNewLogin) {
   fs::create_symlink(Path("dev/ttyUSB0"), Path("start/com2"));
+  fs::permissions(Path("dev/ttyUSB0"), fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(DescribePortFailure(Diagnose(EACCES))
+                .substr(DescribePortFailure(Diagnose(EACCES)).rfind('\n') + 1),
+            "Your user may not use this device.");
+  fs::permissions(Path("dev/ttyUSB0"), fs::perms::group_read | fs::perms::group_write,
+                  fs::perm_options::add);
   const PortDiagnosis d = Diagnose(EACCES);
   EXPECT_EQ(d.fault, PortFault::kNoPermission);
   EXPECT_EQ(d.device, Path("dev/ttyUSB0"));
