@@ -14,6 +14,7 @@ set(expected
   ${DATADIR}/doc/tavo/tavo_client.history.html
   ${DATADIR}/doc/tavo/tavo_client_version.html
   ${DATADIR}/applications/tavo.desktop
+  ${LIBEXECDIR}/tavo/tavo-start
   ${DATADIR}/icons/hicolor/scalable/apps/tavo.svg)
 foreach(f IN LISTS expected)
   if(NOT EXISTS ${ROOT}/${f})
