@@ -1,5 +1,7 @@
 #include "ui/main_form.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -22,6 +24,7 @@
 #include <cmath>
 #include <thread>
 
+#include "platform/computer_files.h"
 #include "ui/artwork.h"
 #include "ui/display_text.h"
 #include "ui/help.h"
@@ -55,6 +58,42 @@ QTreeWidget* MakeList(const char* name, const QString& accessible_name, QWidget*
   return list;
 }
 
+// On Linux Qt names a drop-down list by its current entry ("h: /home/ann"),
+// so a screen reader would not hear what the box is for; this one tells its
+// name, with the entry as its value.
+class NamedComboAccessible : public QAccessibleWidget {
+ public:
+  explicit NamedComboAccessible(QComboBox* box) : QAccessibleWidget(box, QAccessible::ComboBox) {}
+  QString text(QAccessible::Text what) const override {
+    const auto* box = static_cast<const QComboBox*>(widget());
+    if (what == QAccessible::Name) return box->accessibleName();
+    if (what == QAccessible::Value) return box->currentText();
+    return QAccessibleWidget::text(what);
+  }
+};
+
+QAccessibleInterface* DriveBoxAccessible(const QString&, QObject* object) {
+  auto* box = qobject_cast<QComboBox*>(object);
+  if (box == nullptr || box->objectName() != "Drive1") return nullptr;
+  return new NamedComboAccessible(box);  // Qt's accessibility cache owns it
+}
+
+// What a screen reader says for a row: a directory row is told as one, not
+// by its angle brackets.
+QString SpokenRow(const std::string& text) {
+  if (text == "<..>") return "parent directory";
+  if (text.size() >= 2 && text.front() == '<' && text.back() == '>') {
+    return DisplayText(text.substr(1, text.size() - 2)) + ", directory";
+  }
+  return DisplayText(text);
+}
+
+// The directory a pane shows, for the screen reader and the mouse pointer.
+void TellDirectory(QTreeWidget& list, const QString& directory) {
+  list.setAccessibleDescription(directory);
+  list.setToolTip(directory);
+}
+
 void FillList(QTreeWidget& list, const std::vector<PaneRow>& rows) {
   list.setUpdatesEnabled(false);
   list.clear();
@@ -63,6 +102,7 @@ void FillList(QTreeWidget& list, const std::vector<PaneRow>& rows) {
   for (const PaneRow& row : rows) {
     auto* item = new QTreeWidgetItem;
     item->setText(0, DisplayText(row.text));
+    item->setData(0, Qt::AccessibleTextRole, SpokenRow(row.text));
     item->setData(0, kRawRole, ToBytes(row.text));
     item->setText(1, DisplayText(row.size));
     item->setData(1, kRawRole, ToBytes(row.size));
@@ -172,6 +212,11 @@ void MainForm::BuildControls() {
   list_view1_ = MakeList("ListView1", "Sharp Organizer:", frame2_);
   frame3_ = new QGroupBox("Computer:", frame1_);
   frame3_->setObjectName("Frame3");
+  static const bool factory = [] {
+    QAccessible::installFactory(DriveBoxAccessible);
+    return true;
+  }();
+  (void)factory;
   drive1_ = new QComboBox(frame3_);
   drive1_->setObjectName("Drive1");
   drive1_->setAccessibleName("Drive");
@@ -531,7 +576,26 @@ commands::NewDirectoryAnswer MainForm::AskNewDirectoryName() {
   return dialog.Answer();
 }
 
-void MainForm::SetOrganizerRows(const std::vector<PaneRow>& rows) { FillList(*list_view1_, rows); }
+void MainForm::SetOrganizerRows(const std::vector<PaneRow>& rows) {
+  FillList(*list_view1_, rows);
+  organizer_directory_ = OrganizerDirectory();
+  if (list_view1_->isEnabled()) TellDirectory(*list_view1_, organizer_directory_);
+}
+
+QString MainForm::OrganizerDirectory() {
+  if (state_.MemoViewActive != 0) return QString("/") + memofs::kReservedName;
+  const auto known = organizer_paths_.find(state_.CurrentIndexName);
+  if (known == organizer_paths_.end()) return {};
+  // The table names the directories in this one: their listings come later.
+  const std::string here = known->second;
+  for (std::size_t row = 1; row < state_.DirectoryTable.size(); ++row) {
+    const memofs::DirectoryEntry& entry = state_.DirectoryTable[row];
+    if (entry.EntryType != memofs::kTypeDirectory) continue;
+    organizer_paths_[memofs::ChildIndexName(state_.CurrentIndexName, entry.EntryNumber)] =
+        (here == "/" ? here : here + "/") + entry.EntryName;
+  }
+  return DisplayText(here);
+}
 int MainForm::OrganizerRowCount() const { return list_view1_->topLevelItemCount(); }
 std::string MainForm::OrganizerRowText(int row) const { return RowText(*list_view1_, row); }
 bool MainForm::OrganizerRowSelected(int row) const { return RowSelected(*list_view1_, row); }
@@ -539,7 +603,10 @@ void MainForm::SetOrganizerRowSelected(int row, bool selected) {
   SelectRow(*list_view1_, row, selected);
 }
 int MainForm::OrganizerCurrentRow() const { return CurrentRow(*list_view1_); }
-void MainForm::SetOrganizerPaneEnabled(bool enabled) { list_view1_->setEnabled(enabled); }
+void MainForm::SetOrganizerPaneEnabled(bool enabled) {
+  list_view1_->setEnabled(enabled);
+  TellDirectory(*list_view1_, enabled ? organizer_directory_ : QString());
+}
 
 QPushButton* MainForm::Button(OrganizerButton button) const {
   switch (button) {
@@ -559,7 +626,21 @@ void MainForm::SetOrganizerButtonEnabled(OrganizerButton button, bool enabled) {
   if (QPushButton* b = Button(button)) b->setEnabled(enabled);
 }
 
-void MainForm::SetComputerRows(const std::vector<PaneRow>& rows) { FillList(*list_view2_, rows); }
+void MainForm::SetComputerRows(const std::vector<PaneRow>& rows) {
+  FillList(*list_view2_, rows);
+  TellDirectory(*list_view2_, ComputerDirectory());
+}
+
+QString MainForm::ComputerDirectory() const {
+  const std::string path = state_.ComputerDrive + ":" + state_.ComputerPath;
+  const auto* native = dynamic_cast<const platform::NativeComputerFiles*>(&files_);
+  const std::optional<std::filesystem::path> shown =
+      native != nullptr ? native->NativePath(path) : std::nullopt;
+  if (!shown) return DisplayText(path);
+  std::string text = shown->string();
+  if (text.size() > 1 && text.back() == '/') text.pop_back();
+  return QFile::decodeName(QByteArray::fromStdString(text));
+}
 int MainForm::ComputerRowCount() const { return list_view2_->topLevelItemCount(); }
 std::string MainForm::ComputerRowText(int row) const { return RowText(*list_view2_, row); }
 bool MainForm::ComputerRowSelected(int row) const { return RowSelected(*list_view2_, row); }

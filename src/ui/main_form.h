@@ -3,7 +3,9 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QRect>
+#include <QString>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -132,6 +134,10 @@ class MainForm : public QMainWindow, public commands::ClientView {
   // Runs a command unless another one is still running.
   void Start(void (WindowCommands::*handler)());
   QPushButton* Button(commands::OrganizerButton button) const;
+  // The directory each pane shows: "/Letters/2024" on the organizer (empty
+  // where it is not known), the native path on the computer.
+  QString OrganizerDirectory();
+  QString ComputerDirectory() const;
   settings::ScreenSize Screen() const;
 
   commands::ClientState& state_;
@@ -145,6 +151,9 @@ class MainForm : public QMainWindow, public commands::ClientView {
   bool in_resize_ = false;
   std::optional<QRect> outer_pending_;  // pixels
   QPointer<QWidget> focus_before_disable_;
+  // Organizer directories by their index memo's name, as the tables seen so far name them.
+  std::map<std::string, std::string> organizer_paths_{{memofs::kRootIndexName, "/"}};
+  QString organizer_directory_;
 
   QGroupBox* frame1_ = nullptr;
   QGroupBox* frame2_ = nullptr;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -359,6 +360,54 @@ TEST_F(MainFormTest, FocusComesBackAfterACommand) {
   form_->SetMainWindowEnabled(true);
   form_->StatusUnload();
   EXPECT_EQ(form_->focusWidget(), list);
+}
+
+// A screen reader hears what each control is, directory rows as directories,
+// and which directory each pane shows.
+TEST_F(MainFormTest, ScreenReadersHearWhatEachPartIs) {
+  Load(Settings());
+  const auto spoken = [](const QWidget* widget, QAccessible::Text what) {
+    return QAccessible::queryAccessibleInterface(const_cast<QWidget*>(widget))->text(what);
+  };
+  EXPECT_EQ(spoken(Find("Drive1"), QAccessible::Name), "Drive");
+  EXPECT_EQ(spoken(Find("Drive1"), QAccessible::Value), Find<QComboBox>("Drive1")->currentText());
+  EXPECT_EQ(spoken(Find("ListView1"), QAccessible::Name), "Sharp Organizer:");
+  EXPECT_EQ(spoken(Find("ListView2"), QAccessible::Name), "Computer:");
+  EXPECT_EQ(spoken(form_->StatusWindow(), QAccessible::Name), "Progress");
+  EXPECT_EQ(form_->StatusWindow()->windowTitle(), " ");
+
+  form_->SetComputerRows({{"<..>", ""}, {"<Letters>", ""}, {"a.txt", "3"}});
+  const QTreeWidget* list = Find<QTreeWidget>("ListView2");
+  const char* told[] = {"parent directory", "Letters, directory", "a.txt"};
+  for (int row = 0; row < 3; ++row) {
+    EXPECT_EQ(list->topLevelItem(row)->data(0, Qt::AccessibleTextRole).toString(), told[row]);
+  }
+  const QString cwd = QString::fromStdString(std::filesystem::current_path().string());
+  EXPECT_EQ(spoken(list, QAccessible::Description), cwd);  // drive h, at its root
+  state_.ComputerPath = "\\docs\\2024\\";
+  form_->SetComputerRows({});
+  EXPECT_EQ(list->toolTip(), cwd + "/docs/2024");
+
+  // The organizer pane's path grows from the tables the user walks through.
+  const auto show = [&](const char* index, std::vector<memofs::DirectoryEntry> entries) {
+    state_.CurrentIndexName = index;
+    state_.DirectoryTable = {{"..", memofs::kTypeParent}};
+    for (auto& entry : entries) state_.DirectoryTable.push_back(entry);
+    form_->SetOrganizerRows({{"<..>", ""}});
+    form_->SetOrganizerPaneEnabled(true);
+    return Find<QTreeWidget>("ListView1")->accessibleDescription();
+  };
+  using memofs::kTypeDirectory;
+  EXPECT_EQ(show("fs0", {{"Letters", kTypeDirectory, 0, 0, 3}, {"x", memofs::kTypeFile, 0, 1, 4}}),
+            "/");
+  EXPECT_EQ(show("fs0_3", {{"2024", kTypeDirectory, 0, 0, 0}}), "/Letters");
+  EXPECT_EQ(show("fs0_3_0", {}), "/Letters/2024");
+  EXPECT_EQ(Find("ListView1")->toolTip(), "/Letters/2024");
+  EXPECT_EQ(show("fs0_4", {}), "");  // a file's number names no directory
+  state_.MemoViewActive = 1;
+  EXPECT_EQ(show("fs0", {}), "/Sharp Memos");
+  form_->SetOrganizerPaneEnabled(false);  // unsynchronized: no directory is shown
+  EXPECT_EQ(Find("ListView1")->accessibleDescription(), "");
 }
 
 // A port that will not open, as the device behind it stands.
