@@ -54,7 +54,10 @@ QTreeWidget* MakeList(const char* name, const QString& accessible_name, QWidget*
   list->setColumnCount(2);
   list->setHeaderLabels({"Filename:", "Size (bytes):"});
   list->headerItem()->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
-  list->header()->setStretchLastSection(false);
+  // The size column takes what the name column leaves up to the list's edge
+  // (the room planned for a scroll bar, where there is none), so the columns
+  // do not stop short of it.
+  list->header()->setStretchLastSection(true);
   return list;
 }
 
@@ -212,6 +215,8 @@ void MainForm::BuildControls() {
   list_view1_ = MakeList("ListView1", "Sharp Organizer:", frame2_);
   frame3_ = new QGroupBox("Computer:", frame1_);
   frame3_->setObjectName("Frame3");
+  CaptionOnBorder(*frame2_);
+  CaptionOnBorder(*frame3_);
   static const bool factory = [] {
     QAccessible::installFactory(DriveBoxAccessible);
     return true;

@@ -108,6 +108,7 @@ OptionsMain::OptionsMain(QWidget* owner, OptionsContext context)
   setFixedSize(TwipsSize(4935, 2280));
   auto* frame1 = new QGroupBox("Port Options:", this);
   frame1->setObjectName("Frame1");
+  CaptionOnBorder(*frame1);
   frame1->setGeometry(TwipsRect(120, 120, 4695, 1575));
   auto* label1 = new QLabel("Serial Port with Organier:", frame1);
   label1->setObjectName("Label1");

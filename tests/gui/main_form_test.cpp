@@ -7,10 +7,14 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
 #include <QTest>
 #include <QTreeWidget>
 #include <algorithm>
@@ -160,11 +164,12 @@ TEST_F(MainFormTest, NarrowWindowSpringsBackAndControlsFollowTheLayout) {
   EXPECT_NEAR(l.window_width, 12000, 15);
   EXPECT_EQ(Find("Synchronize")->geometry(), TwipsRect(l.synchronize.left, l.synchronize.top,
                                                        l.synchronize.width, l.synchronize.height));
-  // Together the two columns take the width the layout planned.
+  // The name column takes the width the layout planned, less what a wider
+  // header font needs for the size column.
   for (const char* name : {"ListView1", "ListView2"}) {
     const QTreeWidget* list = Find<QTreeWidget>(name);
-    EXPECT_EQ(list->columnWidth(0) + list->columnWidth(1),
-              TwipsToPx(l.name_column1) + TwipsToPx(1100));
+    const int size_hint = std::max(TwipsToPx(1100), list->header()->sectionSizeHint(1));
+    EXPECT_EQ(list->columnWidth(0), TwipsToPx(l.name_column1) - (size_hint - TwipsToPx(1100)));
   }
 }
 
@@ -408,6 +413,47 @@ TEST_F(MainFormTest, ScreenReadersHearWhatEachPartIs) {
   EXPECT_EQ(show("fs0", {}), "/Sharp Memos");
   form_->SetOrganizerPaneEnabled(false);  // unsynchronized: no directory is shown
   EXPECT_EQ(Find("ListView1")->accessibleDescription(), "");
+}
+
+// Within every captioned frame, each control stands inside the border and
+// clear of the caption. Run at 96 dpi and again at 144 dpi fonts.
+void ExpectCaptionsClear(const QWidget& window) {
+  for (QGroupBox* frame : window.findChildren<QGroupBox*>()) {
+    if (frame->title().isEmpty()) continue;
+    SCOPED_TRACE(frame->title().toStdString());
+    QStyleOptionGroupBox option;
+    option.initFrom(frame);
+    option.text = frame->title();
+    option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+    const QStyle* style = frame->style();
+    const QRect border =
+        style->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxFrame, frame);
+    const QRect caption =
+        style->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, frame);
+    EXPECT_GE(caption.width(), frame->fontMetrics().horizontalAdvance(frame->title()));
+    for (const QWidget* child : frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      SCOPED_TRACE(child->objectName().toStdString());
+      EXPECT_GT(child->geometry().top(), border.top());
+      EXPECT_LT(child->geometry().bottom(), border.bottom());
+      EXPECT_FALSE(child->geometry().intersects(caption));
+    }
+  }
+}
+
+TEST_F(MainFormTest, CaptionsAndBordersStandClear) {
+  Load(Settings("1", " 2", "2"));
+  form_->SetOuterGeometry(0, 0, 9375, 7425);
+  QApplication::processEvents();
+  ExpectCaptionsClear(*form_);
+  Answer<OptionsMain>([](OptionsMain& options) { ExpectCaptionsClear(options); });
+  Trigger("Options_Main");
+  // The columns reach the list's right edge: the name column as planned, the
+  // size column the rest, never less than its design width.
+  for (const char* name : {"ListView1", "ListView2"}) {
+    const QTreeWidget* list = Find<QTreeWidget>(name);
+    EXPECT_EQ(list->header()->length(), list->viewport()->width()) << name;
+    EXPECT_GE(list->columnWidth(1), TwipsToPx(1100)) << name;
+  }
 }
 
 // A port that will not open, as the device behind it stands.
