@@ -174,6 +174,7 @@ PortDiagnosis DiagnosePort(int port_number, const std::string& start_directory, 
   std::string dir = start_directory;
   if (!dir.empty() && dir.back() != '/') dir += '/';
   const std::string entry = dir + "com" + std::to_string(port_number);
+  d.link = entry;
   std::error_code error;
   if (fs::exists(fs::symlink_status(entry, error))) {
     d.entry = entry;
@@ -220,7 +221,7 @@ std::string DescribePortFailure(const PortDiagnosis& d) {
       const auto stable = std::find_if(d.present.begin(), d.present.end(),
                                        [](const SerialDevice& s) { return !s.by_id.empty(); });
       const SerialDevice& first = stable != d.present.end() ? *stable : d.present.front();
-      const std::string link = d.entry.empty() ? "com" + std::to_string(d.port_number) : d.entry;
+      const std::string link = d.link.empty() ? "com" + std::to_string(d.port_number) : d.link;
       text += "Serial devices there are: " + Joined(names, ", ") + ".\nTo use one as " + com +
               ", link it in the settings directory, for example:\nln -sfn " +
               ShellQuoted(first.by_id.empty() ? first.path : first.by_id) + " " + ShellQuoted(link);

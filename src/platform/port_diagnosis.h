@@ -17,7 +17,8 @@ struct SerialDevice {
 
 struct PortDiagnosis {
   int port_number = 0;
-  std::string entry;   // the "com<n>" entry of the start directory naming the device, if any
+  std::string link;    // where a "com<n>" link in the start directory goes
+  std::string entry;   // that link, when there is one
   std::string device;  // the device COM<n> names
   PortFault fault = PortFault::kNone;
   int error = 0;                      // the operating system's error number, 0 for none

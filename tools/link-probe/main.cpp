@@ -24,10 +24,17 @@ constexpr const char* kUsage =
     "at speed code C (1 4800, 2 9600, 3 19200, 4 38400, else the rate itself) and runs\n"
     "dir, put, get, getx and del once each on a probe memo. Exit status 0 when all passed.\n";
 
+// The error, then which device failed to open and why.
 class ConsoleHost : public link::LinkHost {
  public:
+  explicit ConsoleHost(const tavo::platform::QtSerialPort& port) : port_(port) {}
   void PumpEvents() override { QCoreApplication::processEvents(); }
-  void ShowLinkError(const std::string& text) override { std::cerr << text << "\n"; }
+  void ShowLinkError(const std::string& text) override {
+    std::cerr << text << "\n" << port_.OpenFailureText() << "\n";
+  }
+
+ private:
+  const tavo::platform::QtSerialPort& port_;
 };
 
 struct Options {
@@ -114,7 +121,7 @@ int main(int argc, char** argv) {
 
   tavo::platform::QtSerialPort port(start);
   tavo::platform::SteadyClock clock;
-  ConsoleHost host;
+  ConsoleHost host(port);
   link::SerialLink serial(port, clock, host);
   if (serial.OpenPort(options.port, options.baud_code) < 0) {
     std::cerr << "tavo-link-probe: cannot open " << port.DeviceName() << "\n";
