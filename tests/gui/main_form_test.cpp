@@ -23,6 +23,7 @@
 #include "link/serial_link.h"
 #include "platform/computer_files.h"
 #include "platform/port_diagnosis.h"
+#include "support/fake_port.h"
 #include "support/temp_dir.h"
 #include "ui/input_new_dir.h"
 #include "ui/msg.h"
@@ -352,22 +353,6 @@ TEST_F(MainFormTest, PaneKeysDoWhatTheMouseDoes) {
   }
 }
 
-// A command disables the window, which takes the keyboard focus away; it
-// comes back to where it was when the command ends.
-TEST_F(MainFormTest, FocusComesBackAfterACommand) {
-  Load(Settings());
-  QApplication::setActiveWindow(form_.get());
-  auto* list = Find<QTreeWidget>("ListView2");
-  list->setFocus();
-  ASSERT_TRUE(list->hasFocus());
-  form_->StatusShow("Synchronizing ...");
-  EXPECT_NE(form_->focusWidget(), list);
-  form_->SetMainWindowEnabled(true);
-  form_->StatusUnload();
-  EXPECT_EQ(form_->focusWidget(), list);
-}
-
-// A screen reader hears what each control is, directory rows as directories,
 // and which directory each pane shows.
 TEST_F(MainFormTest, ScreenReadersHearWhatEachPartIs) {
   Load(Settings());
@@ -457,22 +442,10 @@ TEST_F(MainFormTest, CaptionsAndBordersStandClear) {
 }
 
 // A port that will not open, as the device behind it stands.
-class FailingPort : public link::Port {
+class FailingPort : public testing::FakePort {
  public:
+  using FakePort::FakePort;
   bool Open(const link::PortSettings&) override { return false; }
-  void Close() override {}
-  bool IsOpen() const override { return false; }
-  std::size_t BytesWaiting() override { return 0; }
-  std::string Read(std::size_t) override { return {}; }
-  void Write(const std::string&) override {}
-  std::size_t BytesToSend() override { return 0; }
-  bool WaitForInput(int) override { return false; }
-  bool WaitForOutput(int) override { return false; }
-};
-
-class StoppedClock : public link::Clock {
- public:
-  double Now() override { return 0; }
 };
 
 // The error keeps its text; below it, which device COM2 is and why it failed.
@@ -496,8 +469,8 @@ TEST_F(MainFormTest, APortThatFailsSaysWhichDeviceAndWhy) {
        {std::pair<int, std::string>{ENOENT, "/nonexistent/ttyUSB7"}, {EACCES, device}}) {
     std::filesystem::remove(dir_.path() / "com2");
     std::filesystem::create_symlink(target, dir_.path() / "com2");
-    FailingPort port;
-    StoppedClock clock;
+    testing::FakeClock clock;
+    FailingPort port(clock);
     WindowLinkHost host(*form_, [&] {
       return platform::DescribePortFailure(platform::DiagnosePort(2, state_.StartDirectory, error));
     });
