@@ -14,6 +14,7 @@
 #include "ui/artwork.h"
 #include "ui/client_commands.h"
 #include "ui/main_form.h"
+#include "ui/window_link_host.h"
 
 namespace {
 
@@ -44,7 +45,7 @@ int main(int argc, char** argv) {
   tavo::platform::NativeComputerFiles files;
 
   tavo::ui::MainForm form(state, files, tavo::ui::DefaultServices());
-  tavo::commands::ViewLinkHost host(form);
+  tavo::ui::WindowLinkHost host(form, [&port] { return port.OpenFailureText(); });
   tavo::link::SerialLink link(port, clock, host);
   tavo::commands::Client client(state, form, link, files);
   tavo::ui::ClientCommands commands(client);

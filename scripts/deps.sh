@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages named on the command line that are missing
-# (with sudo when not root). With no arguments: what building and testing need.
+# (with sudo when not root). With no arguments: what building and testing need,
+# the X server and window manager of the window tests among them.
 set -euo pipefail
 packages=("$@")
 if [ ${#packages[@]} -eq 0 ]; then
   packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev
-            qt6-base-dev qt6-serialport-dev libgl-dev libcli11-dev)
+            qt6-base-dev qt6-serialport-dev libgl-dev libcli11-dev xvfb openbox x11-utils)
 fi
 missing=()
 for p in "${packages[@]}"; do

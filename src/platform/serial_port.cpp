@@ -3,12 +3,14 @@
 #include <QFile>
 #include <QSerialPort>
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <limits>
 #include <thread>
 
 #include "platform/port_device.h"
+#include "platform/port_diagnosis.h"
 
 namespace tavo::platform {
 
@@ -17,10 +19,39 @@ QtSerialPort::QtSerialPort(std::string start_directory)
 
 QtSerialPort::~QtSerialPort() = default;
 
+namespace {
+
+// Qt folds EACCES and EBUSY (a device another program opened exclusively)
+// into one PermissionError; the device's own permissions tell them apart.
+int ErrorNumber(const QSerialPort& port, const std::string& device) {
+  switch (port.error()) {
+    case QSerialPort::NoError:
+      return 0;
+    case QSerialPort::DeviceNotFoundError:
+      return ENOENT;
+    case QSerialPort::PermissionError: {
+      const int seen = AccessError(device);
+      return seen != 0 ? seen : EBUSY;
+    }
+    case QSerialPort::OpenError:
+      return EBUSY;
+    default:
+      return EIO;
+  }
+}
+
+}  // namespace
+
+std::string QtSerialPort::OpenFailureText() const {
+  return DescribePortFailure(DiagnosePort(port_number_, start_directory_, open_error_));
+}
+
 bool QtSerialPort::Open(const link::PortSettings& settings) {
   if (port_->isOpen()) port_->close();
+  port_number_ = settings.port_number;
   device_ = fixed_device_.empty() ? SerialDeviceName(settings.port_number, start_directory_)
                                   : fixed_device_;
+  open_error_ = ENODEV;
   if (device_.empty()) return false;
   port_->setPortName(QFile::decodeName(QByteArray::fromStdString(device_)));
   baud_ = settings.baud;
@@ -31,7 +62,11 @@ bool QtSerialPort::Open(const link::PortSettings& settings) {
   port_->setFlowControl(QSerialPort::NoFlowControl);
   port_->setReadBufferSize(static_cast<qint64>(settings.input_buffer));
   port_->clearError();
-  if (!port_->open(QIODevice::ReadWrite)) return false;
+  if (!port_->open(QIODevice::ReadWrite)) {
+    open_error_ = ErrorNumber(*port_, device_);
+    return false;
+  }
+  open_error_ = 0;
   port_->clearError();
   return true;
 }

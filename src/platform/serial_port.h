@@ -42,6 +42,11 @@ class QtSerialPort : public link::Port {
   void SetDevice(std::string device) { fixed_device_ = std::move(device); }
   // The operating system's reason the last Open failed.
   std::string ErrorText() const;
+  // The operating system's error number for the last Open's failure (0 when
+  // it opened); Qt's coarser error, made as exact as the device's state allows.
+  int OpenError() const { return open_error_; }
+  // For the user: which device failed to open and why, with the fix.
+  std::string OpenFailureText() const;
 
  private:
   // Closes the port after the device went away. Const because it changes
@@ -51,6 +56,8 @@ class QtSerialPort : public link::Port {
   std::string start_directory_;
   std::string device_;
   std::string fixed_device_;
+  int port_number_ = 0;
+  int open_error_ = 0;
   int baud_ = 0;
   std::unique_ptr<QSerialPort> port_;
 };

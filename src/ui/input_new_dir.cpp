@@ -1,7 +1,6 @@
 #include "ui/input_new_dir.h"
 
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -37,7 +36,8 @@ InputNewDir::InputNewDir(QWidget* parent)
   command2_ = new QPushButton("Cancel", this);
   command2_->setObjectName("Command2");
   command2_->setGeometry(TwipsRect(3360, 960, 1215, 375));
-  // Neither button answers Enter.
+  // Neither button answers Enter. Escape closes the dialog as its close box
+  // does, without a button's answer.
   for (QPushButton* b : {command1_, command2_}) {
     b->setAutoDefault(false);
     b->setDefault(false);
@@ -56,15 +56,6 @@ InputNewDir::InputNewDir(QWidget* parent)
     answer_.NewDirectoryResult = 2;
     reject();
   });
-}
-
-void InputNewDir::keyPressEvent(QKeyEvent* event) {
-  // Neither button answers Escape either; the close box still closes.
-  if (event->key() == Qt::Key_Escape) {
-    event->accept();
-    return;
-  }
-  QDialog::keyPressEvent(event);
 }
 
 }  // namespace tavo::ui

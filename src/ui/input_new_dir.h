@@ -22,9 +22,6 @@ class InputNewDir : public QDialog {
   QPushButton* Command1() const { return command1_; }
   QPushButton* Command2() const { return command2_; }
 
- protected:
-  void keyPressEvent(QKeyEvent* event) override;
-
  private:
   commands::NewDirectoryAnswer answer_;
   QLineEdit* text1_;

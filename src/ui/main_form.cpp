@@ -1,6 +1,9 @@
 #include "ui/main_form.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -9,6 +12,7 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
@@ -20,6 +24,7 @@
 #include <cmath>
 #include <thread>
 
+#include "platform/computer_files.h"
 #include "ui/artwork.h"
 #include "ui/display_text.h"
 #include "ui/help.h"
@@ -49,8 +54,47 @@ QTreeWidget* MakeList(const char* name, const QString& accessible_name, QWidget*
   list->setColumnCount(2);
   list->setHeaderLabels({"Filename:", "Size (bytes):"});
   list->headerItem()->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
-  list->header()->setStretchLastSection(false);
+  // The size column takes what the name column leaves up to the list's edge
+  // (the room planned for a scroll bar, where there is none), so the columns
+  // do not stop short of it.
+  list->header()->setStretchLastSection(true);
   return list;
+}
+
+// On Linux Qt names a drop-down list by its current entry ("h: /home/ann"),
+// so a screen reader would not hear what the box is for; this one tells its
+// name, with the entry as its value.
+class NamedComboAccessible : public QAccessibleWidget {
+ public:
+  explicit NamedComboAccessible(QComboBox* box) : QAccessibleWidget(box, QAccessible::ComboBox) {}
+  QString text(QAccessible::Text what) const override {
+    const auto* box = static_cast<const QComboBox*>(widget());
+    if (what == QAccessible::Name) return box->accessibleName();
+    if (what == QAccessible::Value) return box->currentText();
+    return QAccessibleWidget::text(what);
+  }
+};
+
+QAccessibleInterface* DriveBoxAccessible(const QString&, QObject* object) {
+  auto* box = qobject_cast<QComboBox*>(object);
+  if (box == nullptr || box->objectName() != "Drive1") return nullptr;
+  return new NamedComboAccessible(box);  // Qt's accessibility cache owns it
+}
+
+// What a screen reader says for a row: a directory row is told as one, not
+// by its angle brackets.
+QString SpokenRow(const std::string& text) {
+  if (text == "<..>") return "parent directory";
+  if (text.size() >= 2 && text.front() == '<' && text.back() == '>') {
+    return DisplayText(text.substr(1, text.size() - 2)) + ", directory";
+  }
+  return DisplayText(text);
+}
+
+// The directory a pane shows, for the screen reader and the mouse pointer.
+void TellDirectory(QTreeWidget& list, const QString& directory) {
+  list.setAccessibleDescription(directory);
+  list.setToolTip(directory);
 }
 
 void FillList(QTreeWidget& list, const std::vector<PaneRow>& rows) {
@@ -61,6 +105,7 @@ void FillList(QTreeWidget& list, const std::vector<PaneRow>& rows) {
   for (const PaneRow& row : rows) {
     auto* item = new QTreeWidgetItem;
     item->setText(0, DisplayText(row.text));
+    item->setData(0, Qt::AccessibleTextRole, SpokenRow(row.text));
     item->setData(0, kRawRole, ToBytes(row.text));
     item->setText(1, DisplayText(row.size));
     item->setData(1, kRawRole, ToBytes(row.size));
@@ -172,6 +217,13 @@ void MainForm::BuildControls() {
   list_view1_ = MakeList("ListView1", "Sharp Organizer:", frame2_);
   frame3_ = new QGroupBox("Computer:", frame1_);
   frame3_->setObjectName("Frame3");
+  CaptionOnBorder(*frame2_);
+  CaptionOnBorder(*frame3_);
+  static const bool factory = [] {
+    QAccessible::installFactory(DriveBoxAccessible);
+    return true;
+  }();
+  (void)factory;
   drive1_ = new QComboBox(frame3_);
   drive1_->setObjectName("Drive1");
   drive1_->setAccessibleName("Drive");
@@ -210,6 +262,46 @@ void MainForm::BuildControls() {
           [this] { Start(&WindowCommands::ListView2_DblClick); });
   connect(drive1_, &QComboBox::currentIndexChanged, this,
           [this] { Start(&WindowCommands::Drive1_Change); });
+  list_view1_->installEventFilter(this);
+  list_view2_->installEventFilter(this);
+}
+
+bool MainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress && (watched == list_view1_ || watched == list_view2_)) {
+    return PaneKey(*static_cast<QTreeWidget*>(watched), *static_cast<QKeyEvent*>(event));
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+// The keyboard's way to what the mouse does on a pane: Enter is a
+// double-click on the current row, Backspace one on "<..>", and Delete in the
+// organizer pane the "Delete" button.
+bool MainForm::PaneKey(QTreeWidget& list, const QKeyEvent& key) {
+  const bool organizer = &list == list_view1_;
+  const auto double_click =
+      organizer ? &WindowCommands::ListView1_DblClick : &WindowCommands::ListView2_DblClick;
+  const Qt::KeyboardModifiers modifiers = key.modifiers() & ~Qt::KeypadModifier;
+  if (modifiers != Qt::NoModifier) return false;
+  switch (key.key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      if (list.currentItem() != nullptr) Start(double_click);
+      return true;
+    case Qt::Key_Backspace:
+      for (int row = 0; row < list.topLevelItemCount(); ++row) {
+        if (RowText(list, row) != "<..>") continue;
+        list.setCurrentItem(list.topLevelItem(row), 0, QItemSelectionModel::ClearAndSelect);
+        Start(double_click);
+        break;
+      }
+      return true;
+    case Qt::Key_Delete:
+      if (!organizer) return false;
+      if (delete_->isEnabled()) Start(&WindowCommands::Delete_Click);
+      return true;
+    default:
+      return false;
+  }
 }
 
 void MainForm::BuildMenus() {
@@ -279,9 +371,6 @@ void MainForm::Form_Load(WindowCommands& commands) {
   state_.ReloadMemoView = false;
 
   show();
-  // Window decorations are known only once the window is shown; the stored
-  // size is the outer one.
-  if (frameGeometry().size() != geometry().size()) SetOuterGeometry(left, top, width, height);
 }
 
 void MainForm::ExitProgram() {
@@ -328,18 +417,43 @@ double MainForm::OuterWidth() const { return PxToTwips(frameGeometry().width());
 double MainForm::OuterHeight() const { return PxToTwips(frameGeometry().height()); }
 
 void MainForm::SetOuterGeometry(double left, double top, double width, double height) {
+  const QRect outer(TwipsToPx(left), TwipsToPx(top), TwipsToPx(width), TwipsToPx(height));
+  ApplyOuter(outer);
+  // Until the window manager has put its frame around the window, the frame's
+  // size is unknown and the window was sized as if it had none: the outer
+  // size is applied again once the frame is there.
+  if (!Framed()) outer_pending_ = outer;
+}
+
+void MainForm::ApplyOuter(const QRect& outer) {
   const QSize decoration = frameGeometry().size() - geometry().size();
-  move(TwipsToPx(left), TwipsToPx(top));
-  resize(TwipsToPx(width) - decoration.width(), TwipsToPx(height) - decoration.height());
+  move(outer.topLeft());
+  resize(outer.size() - decoration);
+}
+
+bool MainForm::Framed() const { return isVisible() && frameGeometry().size() != geometry().size(); }
+
+void MainForm::ApplyPendingOuter() {
+  if (!outer_pending_ || !Framed()) return;
+  const QRect outer = *outer_pending_;
+  outer_pending_.reset();
+  if (frameGeometry() != outer) ApplyOuter(outer);
 }
 
 void MainForm::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
+  ApplyPendingOuter();
   Form_Resize();
+}
+
+void MainForm::moveEvent(QMoveEvent* event) {
+  QMainWindow::moveEvent(event);
+  ApplyPendingOuter();
 }
 
 void MainForm::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
+  ApplyPendingOuter();
   Form_Resize();
 }
 
@@ -397,6 +511,7 @@ void MainForm::closeEvent(QCloseEvent* event) {
 
 void MainForm::StatusShow(const std::string& text) {
   if (!status_loaded_) {
+    active_before_status_ = isActiveWindow();
     SetMainWindowEnabled(false);
     state_.StopRequested = 0;
     msg_->Load();
@@ -414,23 +529,42 @@ void MainForm::StatusShow(const std::string& text) {
 
 void MainForm::StatusUnload() {
   if (!status_loaded_) return;
+  // Not every window system gives the activation back to the main window
+  // when the status window goes; the keyboard user would be left with none.
+  const bool was_active =
+      msg_->isActiveWindow() || (active_before_status_ && QApplication::activeWindow() == nullptr);
   msg_->hide();
   status_loaded_ = false;
+  if (was_active) activateWindow();
 }
 
 void MainForm::SetMainWindowEnabled(bool enabled) {
+  // Disabling takes the keyboard focus away; it comes back where it was, so
+  // that a keyboard user goes on from there.
+  QWidget* focus = QApplication::focusWidget();
+  if (!enabled && focus != nullptr && isAncestorOf(focus)) focus_before_disable_ = focus;
   // The window's contents and menus, not the window itself: its child
   // dialogs (the status window among them) must stay usable.
   main_enabled_ = enabled;
   centralWidget()->setEnabled(enabled);
   menuBar()->setEnabled(enabled);
+  if (enabled && focus_before_disable_ != nullptr) {
+    QWidget* back =
+        focus_before_disable_->isEnabled() ? focus_before_disable_.data() : synchronize_;
+    back->setFocus(Qt::OtherFocusReason);
+    focus_before_disable_ = nullptr;
+  }
 }
 
 void MainForm::PumpEvents() { QCoreApplication::processEvents(); }
 
-void MainForm::ShowMessage(const std::string& text) {
+void MainForm::ShowMessage(const std::string& text) { ShowMessage(text, std::string()); }
+
+void MainForm::ShowMessage(const std::string& text, const std::string& detail) {
   QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), DisplayText(text),
                   QMessageBox::Ok, this);
+  // Device names are the system's bytes; the system's texts are UTF-8.
+  if (!detail.empty()) box.setInformativeText(QString::fromUtf8(detail));
   services_.run_dialog(box);
 }
 
@@ -449,7 +583,26 @@ commands::NewDirectoryAnswer MainForm::AskNewDirectoryName() {
   return dialog.Answer();
 }
 
-void MainForm::SetOrganizerRows(const std::vector<PaneRow>& rows) { FillList(*list_view1_, rows); }
+void MainForm::SetOrganizerRows(const std::vector<PaneRow>& rows) {
+  FillList(*list_view1_, rows);
+  organizer_directory_ = OrganizerDirectory();
+  if (list_view1_->isEnabled()) TellDirectory(*list_view1_, organizer_directory_);
+}
+
+QString MainForm::OrganizerDirectory() {
+  if (state_.MemoViewActive != 0) return QString("/") + memofs::kReservedName;
+  const auto known = organizer_paths_.find(state_.CurrentIndexName);
+  if (known == organizer_paths_.end()) return {};
+  // The table names the directories in this one: their listings come later.
+  const std::string here = known->second;
+  for (std::size_t row = 1; row < state_.DirectoryTable.size(); ++row) {
+    const memofs::DirectoryEntry& entry = state_.DirectoryTable[row];
+    if (entry.EntryType != memofs::kTypeDirectory) continue;
+    organizer_paths_[memofs::ChildIndexName(state_.CurrentIndexName, entry.EntryNumber)] =
+        (here == "/" ? here : here + "/") + entry.EntryName;
+  }
+  return DisplayText(here);
+}
 int MainForm::OrganizerRowCount() const { return list_view1_->topLevelItemCount(); }
 std::string MainForm::OrganizerRowText(int row) const { return RowText(*list_view1_, row); }
 bool MainForm::OrganizerRowSelected(int row) const { return RowSelected(*list_view1_, row); }
@@ -457,7 +610,10 @@ void MainForm::SetOrganizerRowSelected(int row, bool selected) {
   SelectRow(*list_view1_, row, selected);
 }
 int MainForm::OrganizerCurrentRow() const { return CurrentRow(*list_view1_); }
-void MainForm::SetOrganizerPaneEnabled(bool enabled) { list_view1_->setEnabled(enabled); }
+void MainForm::SetOrganizerPaneEnabled(bool enabled) {
+  list_view1_->setEnabled(enabled);
+  TellDirectory(*list_view1_, enabled ? organizer_directory_ : QString());
+}
 
 QPushButton* MainForm::Button(OrganizerButton button) const {
   switch (button) {
@@ -477,7 +633,21 @@ void MainForm::SetOrganizerButtonEnabled(OrganizerButton button, bool enabled) {
   if (QPushButton* b = Button(button)) b->setEnabled(enabled);
 }
 
-void MainForm::SetComputerRows(const std::vector<PaneRow>& rows) { FillList(*list_view2_, rows); }
+void MainForm::SetComputerRows(const std::vector<PaneRow>& rows) {
+  FillList(*list_view2_, rows);
+  TellDirectory(*list_view2_, ComputerDirectory());
+}
+
+QString MainForm::ComputerDirectory() const {
+  const std::string path = state_.ComputerDrive + ":" + state_.ComputerPath;
+  const auto* native = dynamic_cast<const platform::NativeComputerFiles*>(&files_);
+  const std::optional<std::filesystem::path> shown =
+      native != nullptr ? native->NativePath(path) : std::nullopt;
+  if (!shown) return DisplayText(path);
+  std::string text = shown->string();
+  if (text.size() > 1 && text.back() == '/') text.pop_back();
+  return QFile::decodeName(QByteArray::fromStdString(text));
+}
 int MainForm::ComputerRowCount() const { return list_view2_->topLevelItemCount(); }
 std::string MainForm::ComputerRowText(int row) const { return RowText(*list_view2_, row); }
 bool MainForm::ComputerRowSelected(int row) const { return RowSelected(*list_view2_, row); }

@@ -1,7 +1,12 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
+#include <QRect>
+#include <QString>
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +22,7 @@ class QComboBox;
 class QDialog;
 class QFrame;
 class QGroupBox;
+class QKeyEvent;
 class QPushButton;
 class QTreeWidget;
 
@@ -84,6 +90,8 @@ class MainForm : public QMainWindow, public commands::ClientView {
   void SetMainWindowEnabled(bool enabled) override;
   void PumpEvents() override;
   void ShowMessage(const std::string& text) override;
+  // An error with more about it below, in the box's informative text.
+  void ShowMessage(const std::string& text, const std::string& detail);
   bool AskQuestion(const std::string& text) override;
   commands::NewDirectoryAnswer AskNewDirectoryName() override;
   void SetOrganizerRows(const std::vector<commands::PaneRow>& rows) override;
@@ -104,6 +112,8 @@ class MainForm : public QMainWindow, public commands::ClientView {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void changeEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -113,9 +123,21 @@ class MainForm : public QMainWindow, public commands::ClientView {
   void BuildMenus();
   void Form_Resize();
   void ApplyLayout();
+  // Places the frame at outer.topLeft() and sizes the window so that its
+  // frame is outer.size(), as far as the frame is known.
+  void ApplyOuter(const QRect& outer);
+  // The window manager's frame is known (some platforms never have one).
+  bool Framed() const;
+  void ApplyPendingOuter();
+  // Handles a key pressed on a pane; true when it was the pane's command key.
+  bool PaneKey(QTreeWidget& list, const QKeyEvent& key);
   // Runs a command unless another one is still running.
   void Start(void (WindowCommands::*handler)());
   QPushButton* Button(commands::OrganizerButton button) const;
+  // The directory each pane shows: "/Letters/2024" on the organizer (empty
+  // where it is not known), the native path on the computer.
+  QString OrganizerDirectory();
+  QString ComputerDirectory() const;
   settings::ScreenSize Screen() const;
 
   commands::ClientState& state_;
@@ -125,7 +147,13 @@ class MainForm : public QMainWindow, public commands::ClientView {
   WindowLayout layout_;
   bool main_enabled_ = true;
   bool status_loaded_ = false;
+  bool active_before_status_ = false;
   bool in_resize_ = false;
+  std::optional<QRect> outer_pending_;  // pixels
+  QPointer<QWidget> focus_before_disable_;
+  // Organizer directories by their index memo's name, as the tables seen so far name them.
+  std::map<std::string, std::string> organizer_paths_{{memofs::kRootIndexName, "/"}};
+  QString organizer_directory_;
 
   QGroupBox* frame1_ = nullptr;
   QGroupBox* frame2_ = nullptr;

@@ -18,7 +18,7 @@ Msg::Msg(QWidget* parent, std::function<void()> on_cancel)
       command1_(new QPushButton("Cancel", this)) {
   setObjectName("Msg");
   setWindowTitle(" ");
-  setAccessibleName("Status");
+  setAccessibleName("Progress");  // the caption is a blank
   setModal(false);
   setFixedSize(TwipsSize(6030, 2025));
   frame1_->setObjectName("Frame1");

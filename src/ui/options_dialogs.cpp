@@ -2,12 +2,14 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <algorithm>
 #include <utility>
 
+#include "platform/port_device.h"
 #include "ui/twips.h"
 
 namespace tavo::ui {
@@ -106,6 +108,7 @@ OptionsMain::OptionsMain(QWidget* owner, OptionsContext context)
   setFixedSize(TwipsSize(4935, 2280));
   auto* frame1 = new QGroupBox("Port Options:", this);
   frame1->setObjectName("Frame1");
+  CaptionOnBorder(*frame1);
   frame1->setGeometry(TwipsRect(120, 120, 4695, 1575));
   auto* label1 = new QLabel("Serial Port with Organier:", frame1);
   label1->setObjectName("Label1");
@@ -115,6 +118,19 @@ OptionsMain::OptionsMain(QWidget* owner, OptionsContext context)
   combo1_->setObjectName("Combo1");
   combo1_->setGeometry(TwipsRect(2880, 360, 855, 315));
   combo1_->addItems({"COM1", "COM2", "COM3", "COM4"});
+#ifndef _WIN32
+  // Which device each port is from here: a "com<n>" link, else a ttyS device.
+  for (int n = 1; n <= combo1_->count(); ++n) {
+    const std::string device = platform::SerialDeviceName(n, context_.start_directory);
+    combo1_->setItemData(n - 1, QFile::decodeName(QByteArray::fromStdString(device)),
+                         Qt::ToolTipRole);
+  }
+  auto show_device = [this](int index) {
+    combo1_->setToolTip(combo1_->itemData(index, Qt::ToolTipRole).toString());
+  };
+  connect(combo1_, &QComboBox::currentIndexChanged, this, show_device);
+  show_device(combo1_->currentIndex());
+#endif
   label1->setBuddy(combo1_);
   auto* label2 = new QLabel("Serial Port Baud Rate:", frame1);
   label2->setObjectName("Label2");

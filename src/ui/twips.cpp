@@ -1,5 +1,6 @@
 #include "ui/twips.h"
 
+#include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
@@ -55,6 +56,13 @@ void GrowToHold(QWidget& widget, int margin) {
   } else {
     widget.resize(size);
   }
+}
+
+void CaptionOnBorder(QGroupBox& frame) {
+  frame.setStyleSheet(
+      "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 0.5em; }"
+      "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+      " left: 6px; padding: 0px 2px; background-color: palette(window); }");
 }
 
 double RoundHalfEven(double value) {

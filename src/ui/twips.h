@@ -4,6 +4,7 @@
 #include <QRect>
 #include <QSize>
 
+class QGroupBox;
 class QLabel;
 class QWidget;
 
@@ -32,6 +33,11 @@ int FitLabel(QLabel& label, int min_left);
 // Grows `widget` (a frame, or a dialog of fixed size) to hold its children
 // with `margin` pixels to spare on the right; it never shrinks.
 void GrowToHold(QWidget& widget, int margin);
+
+// Draws a frame's border line through the middle of its caption, as the
+// design has it, rather than below the caption: controls placed close under
+// the caption then stand clear of the line at any font size.
+void CaptionOnBorder(QGroupBox& frame);
 
 // Rounds to the nearest whole number, a half going to the even neighbour.
 double RoundHalfEven(double value);

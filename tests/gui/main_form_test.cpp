@@ -2,26 +2,35 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
 #include <QTest>
 #include <QTreeWidget>
 #include <algorithm>
 #include <limits>
 #include <memory>
 
+#include "link/serial_link.h"
 #include "platform/computer_files.h"
+#include "platform/port_diagnosis.h"
+#include "support/fake_port.h"
 #include "support/temp_dir.h"
 #include "ui/input_new_dir.h"
 #include "ui/msg.h"
 #include "ui/options_dialogs.h"
 #include "ui/twips.h"
+#include "ui/window_link_host.h"
 
 namespace tavo::ui {
 namespace {
@@ -172,11 +181,12 @@ TEST_F(MainFormTest, NarrowWindowSpringsBackAndControlsFollowTheLayout) {
   EXPECT_NEAR(l.window_width, 12000, 15);
   EXPECT_EQ(Find("Synchronize")->geometry(), TwipsRect(l.synchronize.left, l.synchronize.top,
                                                        l.synchronize.width, l.synchronize.height));
-  // Together the two columns take the width the layout planned.
+  // The name column takes the width the layout planned, less what a wider
+  // header font needs for the size column.
   for (const char* name : {"ListView1", "ListView2"}) {
     const QTreeWidget* list = Find<QTreeWidget>(name);
-    EXPECT_EQ(list->columnWidth(0) + list->columnWidth(1),
-              TwipsToPx(l.name_column1) + TwipsToPx(1100));
+    const int size_hint = std::max(TwipsToPx(1100), list->header()->sectionSizeHint(1));
+    EXPECT_EQ(list->columnWidth(0), TwipsToPx(l.name_column1) - (size_hint - TwipsToPx(1100)));
   }
 }
 
@@ -285,7 +295,8 @@ TEST_F(MainFormTest, QuestionsAnswerYesOrNo) {
   }
 }
 
-// Neither Enter nor Escape answers the dialog; only its buttons do.
+// Enter answers nothing; Escape closes the dialog as its close box does,
+// without a button's answer.
 TEST_F(MainFormTest, NewDirectoryNameDialog) {
   Load(Settings());
   const auto ask = [&](const char* button, const QString& typed) {
@@ -293,11 +304,14 @@ TEST_F(MainFormTest, NewDirectoryNameDialog) {
       input.show();
       input.Text1()->insert(typed);
       QTest::keyClick(input.Text1(), Qt::Key_Return);
-      QTest::keyClick(input.Text1(), Qt::Key_Escape);
       EXPECT_TRUE(input.isVisible());
       EXPECT_EQ(input.Answer().NewDirectoryResult, 0);
-      if (button != nullptr)
+      if (button != nullptr) {
         QTest::mouseClick(input.findChild<QPushButton*>(button), Qt::LeftButton);
+      } else {
+        QTest::keyClick(input.Text1(), Qt::Key_Escape);
+      }
+      EXPECT_FALSE(input.isVisible());
     });
     return form_->AskNewDirectoryName();
   };
@@ -307,6 +321,204 @@ TEST_F(MainFormTest, NewDirectoryNameDialog) {
   EXPECT_FALSE(form_->MainWindowEnabled());  // the command enables it when it ends
   EXPECT_EQ(ask("Command2", "x").NewDirectoryResult, 2);
   EXPECT_EQ(ask(nullptr, "x").NewDirectoryResult, 0);
+}
+
+// On a pane, Enter and Return act as a double-click on the current row,
+// Backspace as one on "<..>", and Delete in the organizer pane as "Delete".
+TEST_F(MainFormTest, PaneKeysDoWhatTheMouseDoes) {
+  Load(Settings());
+  const std::vector<commands::PaneRow> rows = {{"<..>", ""}, {"<Letters>", ""}, {"a.txt", "3"}};
+  struct Case {
+    const char* list;
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    int current;  // -1: none
+    bool with_parent_row;
+    bool delete_enabled;
+    std::vector<std::string> calls;
+    int current_after;
+  };
+  const Case cases[] = {
+      {"ListView1", Qt::Key_Return, Qt::NoModifier, 1, true, true, {"ListView1"}, 1},
+      {"ListView2", Qt::Key_Enter, Qt::KeypadModifier, 2, true, true, {"ListView2"}, 2},
+      {"ListView2", Qt::Key_Return, Qt::NoModifier, -1, true, true, {}, -1},
+      {"ListView2", Qt::Key_Return, Qt::ControlModifier, 1, true, true, {}, 1},
+      {"ListView1", Qt::Key_Backspace, Qt::NoModifier, 2, true, true, {"ListView1"}, 0},
+      {"ListView2", Qt::Key_Backspace, Qt::NoModifier, 2, true, true, {"ListView2"}, 0},
+      {"ListView2", Qt::Key_Backspace, Qt::NoModifier, 1, false, true, {}, 1},
+      {"ListView1", Qt::Key_Delete, Qt::NoModifier, 2, true, true, {"Delete"}, 2},
+      {"ListView1", Qt::Key_Delete, Qt::NoModifier, 2, true, false, {}, 2},
+      {"ListView2", Qt::Key_Delete, Qt::NoModifier, 2, true, true, {}, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.list) + " key " + std::to_string(c.key));
+    auto* list = Find<QTreeWidget>(c.list);
+    std::vector<commands::PaneRow> shown = rows;
+    if (!c.with_parent_row) shown.erase(shown.begin());
+    form_->SetOrganizerRows(shown);
+    form_->SetComputerRows(shown);
+    form_->SetOrganizerButtonEnabled(commands::OrganizerButton::kDelete, c.delete_enabled);
+    if (c.current >= 0) list->setCurrentItem(list->topLevelItem(c.current));
+    commands_.calls.clear();
+    QTest::keyClick(list, c.key, c.modifiers);
+    EXPECT_EQ(commands_.calls, c.calls);
+    EXPECT_EQ(list->indexOfTopLevelItem(list->currentItem()), c.current_after);
+    if (c.current_after >= 0) {
+      EXPECT_TRUE(list->currentItem()->isSelected());
+    }
+  }
+}
+
+// and which directory each pane shows.
+TEST_F(MainFormTest, ScreenReadersHearWhatEachPartIs) {
+  Load(Settings());
+  const auto spoken = [](const QWidget* widget, QAccessible::Text what) {
+    return QAccessible::queryAccessibleInterface(const_cast<QWidget*>(widget))->text(what);
+  };
+  EXPECT_EQ(spoken(Find("Drive1"), QAccessible::Name), "Drive");
+  EXPECT_EQ(spoken(Find("Drive1"), QAccessible::Value), Find<QComboBox>("Drive1")->currentText());
+  EXPECT_EQ(spoken(Find("ListView1"), QAccessible::Name), "Sharp Organizer:");
+  EXPECT_EQ(spoken(Find("ListView2"), QAccessible::Name), "Computer:");
+  EXPECT_EQ(spoken(form_->StatusWindow(), QAccessible::Name), "Progress");
+  EXPECT_EQ(form_->StatusWindow()->windowTitle(), " ");
+
+  form_->SetComputerRows({{"<..>", ""}, {"<Letters>", ""}, {"a.txt", "3"}});
+  const QTreeWidget* list = Find<QTreeWidget>("ListView2");
+  const char* told[] = {"parent directory", "Letters, directory", "a.txt"};
+  for (int row = 0; row < 3; ++row) {
+    EXPECT_EQ(list->topLevelItem(row)->data(0, Qt::AccessibleTextRole).toString(), told[row]);
+  }
+  const QString cwd = QString::fromStdString(std::filesystem::current_path().string());
+  EXPECT_EQ(spoken(list, QAccessible::Description), cwd);  // drive h, at its root
+  state_.ComputerPath = "\\docs\\2024\\";
+  form_->SetComputerRows({});
+  EXPECT_EQ(list->toolTip(), cwd + "/docs/2024");
+
+  // The organizer pane's path grows from the tables the user walks through.
+  const auto show = [&](const char* index, std::vector<memofs::DirectoryEntry> entries) {
+    state_.CurrentIndexName = index;
+    state_.DirectoryTable = {{"..", memofs::kTypeParent}};
+    for (auto& entry : entries) state_.DirectoryTable.push_back(entry);
+    form_->SetOrganizerRows({{"<..>", ""}});
+    form_->SetOrganizerPaneEnabled(true);
+    return Find<QTreeWidget>("ListView1")->accessibleDescription();
+  };
+  using memofs::kTypeDirectory;
+  EXPECT_EQ(show("fs0", {{"Letters", kTypeDirectory, 0, 0, 3}, {"x", memofs::kTypeFile, 0, 1, 4}}),
+            "/");
+  EXPECT_EQ(show("fs0_3", {{"2024", kTypeDirectory, 0, 0, 0}}), "/Letters");
+  EXPECT_EQ(show("fs0_3_0", {}), "/Letters/2024");
+  EXPECT_EQ(Find("ListView1")->toolTip(), "/Letters/2024");
+  EXPECT_EQ(show("fs0_4", {}), "");  // a file's number names no directory
+  state_.MemoViewActive = 1;
+  EXPECT_EQ(show("fs0", {}), "/Sharp Memos");
+  form_->SetOrganizerPaneEnabled(false);  // unsynchronized: no directory is shown
+  EXPECT_EQ(Find("ListView1")->accessibleDescription(), "");
+}
+
+// Within every captioned frame, each control stands inside the border and
+// clear of the caption. Run at 96 dpi and again at 144 dpi fonts.
+void ExpectCaptionsClear(const QWidget& window) {
+  for (QGroupBox* frame : window.findChildren<QGroupBox*>()) {
+    if (frame->title().isEmpty()) continue;
+    SCOPED_TRACE(frame->title().toStdString());
+    QStyleOptionGroupBox option;
+    option.initFrom(frame);
+    option.text = frame->title();
+    option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+    const QStyle* style = frame->style();
+    const QRect border =
+        style->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxFrame, frame);
+    const QRect caption =
+        style->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, frame);
+    EXPECT_GE(caption.width(), frame->fontMetrics().horizontalAdvance(frame->title()));
+    for (const QWidget* child : frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      SCOPED_TRACE(child->objectName().toStdString());
+      EXPECT_GT(child->geometry().top(), border.top());
+      EXPECT_LT(child->geometry().bottom(), border.bottom());
+      EXPECT_FALSE(child->geometry().intersects(caption));
+    }
+  }
+}
+
+TEST_F(MainFormTest, CaptionsAndBordersStandClear) {
+  Load(Settings("1", " 2", "2"));
+  form_->SetOuterGeometry(0, 0, 9375, 7425);
+  QApplication::processEvents();
+  ExpectCaptionsClear(*form_);
+  Answer<OptionsMain>([](OptionsMain& options) { ExpectCaptionsClear(options); });
+  Trigger("Options_Main");
+  // The columns reach the list's right edge: the name column as planned, the
+  // size column the rest, never less than its design width.
+  for (const char* name : {"ListView1", "ListView2"}) {
+    const QTreeWidget* list = Find<QTreeWidget>(name);
+    EXPECT_EQ(list->header()->length(), list->viewport()->width()) << name;
+    EXPECT_GE(list->columnWidth(1), TwipsToPx(1100)) << name;
+  }
+}
+
+// A port that will not open, as the device behind it stands.
+class FailingPort : public testing::FakePort {
+ public:
+  using FakePort::FakePort;
+  bool Open(const link::PortSettings&) override { return false; }
+};
+
+// The error keeps its text; below it, which device COM2 is and why it failed.
+TEST_F(MainFormTest, APortThatFailsSaysWhichDeviceAndWhy) {
+  Load(Settings());
+  dir_.Put("ttyUSB0", "");
+  namespace fs = std::filesystem;
+  fs::permissions(dir_.path() / "ttyUSB0", fs::perms::owner_read | fs::perms::owner_write |
+                                               fs::perms::group_read | fs::perms::group_write);
+  struct Shown {
+    QString text, detail;
+  };
+  std::vector<Shown> shown;
+  answer_dialog_ = [&](QDialog& dialog) {
+    const auto& box = dynamic_cast<QMessageBox&>(dialog);
+    shown.push_back({box.text(), box.informativeText()});
+    return 0;
+  };
+  const std::string device = state_.StartDirectory + "ttyUSB0";
+  for (const auto& [error, target] :
+       {std::pair<int, std::string>{ENOENT, "/nonexistent/ttyUSB7"}, {EACCES, device}}) {
+    std::filesystem::remove(dir_.path() / "com2");
+    std::filesystem::create_symlink(target, dir_.path() / "com2");
+    testing::FakeClock clock;
+    FailingPort port(clock);
+    WindowLinkHost host(*form_, [&] {
+      return platform::DescribePortFailure(platform::DiagnosePort(2, state_.StartDirectory, error));
+    });
+    link::SerialLink serial(port, clock, host);
+    EXPECT_EQ(serial.OpenPort(2, 2), -1);
+  }
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0].text, "Error: Can't open serial port!");
+  EXPECT_TRUE(shown[0].detail.startsWith("COM2 is /nonexistent/ttyUSB7 (the link " +
+                                         QString::fromStdString(state_.StartDirectory) + "com2)"))
+      << shown[0].detail.toStdString();
+  EXPECT_TRUE(shown[0].detail.contains("No such file or directory"));
+  EXPECT_EQ(shown[1].text, "Error: Can't open serial port!");
+  EXPECT_TRUE(shown[1].detail.startsWith("COM2 is " + QString::fromStdString(device)));
+  EXPECT_TRUE(shown[1].detail.contains("Permission denied"));
+  EXPECT_TRUE(shown[1].detail.contains("log")) << shown[1].detail.toStdString();
+}
+
+// Each port's entry tells which device it is from the start directory.
+TEST_F(MainFormTest, MainOptionsTellEachPortsDevice) {
+  dir_.Put("ttyUSB0", "");
+  std::filesystem::create_symlink(dir_.path() / "ttyUSB0", dir_.path() / "com2");
+  Load(Settings("1", " 2"));
+  Answer<OptionsMain>([&](OptionsMain& options) {
+    const QComboBox& ports = *options.Combo1();
+    EXPECT_EQ(ports.itemData(0, Qt::ToolTipRole).toString(), "/dev/ttyS0");
+    EXPECT_EQ(ports.itemData(1, Qt::ToolTipRole).toString(),
+              QString::fromStdString(state_.StartDirectory + "ttyUSB0"));
+    EXPECT_EQ(ports.toolTip(), ports.itemData(1, Qt::ToolTipRole).toString());
+    EXPECT_EQ(ports.itemData(3, Qt::ToolTipRole).toString(), "/dev/ttyS3");
+  });
+  Trigger("Options_Main");
 }
 
 // Window Options: Default shows the defaults and puts the default geometry

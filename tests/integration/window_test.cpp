@@ -63,6 +63,8 @@ struct Rig : link::LinkHost {
   std::vector<std::string> messages;
   // Runs whenever the link lets window events run, as the user's hand would.
   std::function<void()> on_pump;
+  // Questions are answered with Enter, which takes their default button.
+  bool answer_by_keyboard = false;
 
   explicit Rig(double clock_rate = 1.0, int pty_baud = 0) : clock(clock_rate), baud(pty_baud) {
     // No About window, port COM2 at 38400 baud.
@@ -71,8 +73,13 @@ struct Rig : link::LinkHost {
     ui::WindowServices services;
     services.screen = [] { return settings::ScreenSize{30000, 20000}; };
     services.run_dialog = [this](QDialog& dialog) {
-      if (const auto* box = qobject_cast<QMessageBox*>(&dialog)) {
+      if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
         messages.push_back(box->text().toStdString());
+        if (answer_by_keyboard && box->icon() == QMessageBox::Question) {
+          box->show();
+          QTest::keyClick(box, Qt::Key_Return);
+          return static_cast<int>(box->standardButton(box->clickedButton()));
+        }
       }
       return 0;
     };
@@ -178,6 +185,82 @@ TEST(Window, WalksTheOrganizerAndCopiesATreeBothWaysByteForByte) {
   EXPECT_EQ(testing::ReadTree(rig.pc.path() / "tree").size(), 4u);
   rig.server->Stop();
   EXPECT_TRUE(memofs::CheckMemoFileSystem(rig.organizer.Texts()).Clean());
+}
+
+// The keyboard's hand: keys go where the focus is, as they do for a person.
+void Key(Qt::Key key) {
+  QApplication::processEvents();  // as the event loop does between two keys
+  QWidget* focus = QApplication::focusWidget();
+  ASSERT_NE(focus, nullptr) << "no widget has the keyboard focus";
+  QTest::keyClick(focus, key);
+}
+
+QString FocusName() {
+  QApplication::processEvents();
+  return QApplication::focusWidget() == nullptr ? QString()
+                                                : QApplication::focusWidget()->objectName();
+}
+
+void TabTo(const char* name) {
+  for (int i = 0; i < 20 && FocusName() != name; ++i) Key(Qt::Key_Tab);
+  ASSERT_EQ(FocusName(), name);
+}
+
+// Moves the current row of the focused pane to the row showing `text`,
+// selecting it alone.
+void ArrowTo(const Rig& rig, const std::string& text) {
+  QApplication::processEvents();
+  auto* list = qobject_cast<QTreeWidget*>(QApplication::focusWidget());
+  ASSERT_NE(list, nullptr);
+  const bool organizer = list->objectName() == "ListView1";
+  const int row = rig.Row(organizer, text);
+  Key(Qt::Key_Home);
+  for (int i = 0; i < row; ++i) Key(Qt::Key_Down);
+  ASSERT_EQ(organizer ? rig.form->OrganizerCurrentRow() : rig.form->ComputerCurrentRow(), row);
+}
+
+TEST(Window, ATreeIsWalkedCopiedAndDeletedWithTheKeyboardAlone) {
+  Rig rig;
+  rig.answer_by_keyboard = true;
+  fs::create_directories(rig.pc.path() / "tree" / "sub");
+  fs::create_directories(rig.pc.path() / "back");
+  rig.pc.Put("tree/a.txt", "alpha");
+  rig.pc.Put("tree/sub/b.txt", "beta");
+  rig.client->ListComputerDirectory();
+  rig.Serve();
+  QApplication::setActiveWindow(rig.form.get());
+  rig.form->activateWindow();
+  TabTo("Synchronize");
+  Key(Qt::Key_Space);
+  TabTo("ListView2");
+  ArrowTo(rig, "<tree>");
+  TabTo("Copy2");
+  Key(Qt::Key_Space);  // "<<< Copy"
+  TabTo("ListView1");
+  ArrowTo(rig, "<tree>");
+  Key(Qt::Key_Return);
+  ArrowTo(rig, "<sub>");
+  Key(Qt::Key_Enter);
+  EXPECT_EQ(rig.Rows(true), (std::vector<std::string>{"<..>", "b.txt"}));
+  Key(Qt::Key_Backspace);
+  Key(Qt::Key_Backspace);
+  ArrowTo(rig, "<tree>");
+  TabTo("ListView2");
+  ArrowTo(rig, "<back>");
+  Key(Qt::Key_Return);
+  TabTo("Copy1");
+  Key(Qt::Key_Space);  // "Copy >>>" of the organizer's <tree>, still selected
+  EXPECT_EQ(testing::ReadTree(rig.pc.path() / "back" / "tree"),
+            testing::ReadTree(rig.pc.path() / "tree"));
+
+  TabTo("ListView1");
+  ArrowTo(rig, "<tree>");
+  Key(Qt::Key_Delete);
+  EXPECT_EQ(rig.messages, std::vector<std::string>{"Are you sure?"});
+  EXPECT_EQ(rig.Rows(true), (std::vector<std::string>{"<Sharp Memos>"}));
+  rig.ExpectIdle();
+  rig.server->Stop();
+  EXPECT_EQ(rig.organizer.Texts().size(), 1u);  // the root index alone
 }
 
 // A silent organizer costs one reply limit; a line going dead (a USB adapter
