@@ -12,6 +12,7 @@
 
 #include "cli/computer_paths.h"
 #include "cli/console.h"
+#include "cli/ports.h"
 #include "core/organizer_path.h"
 #include "core/probe.h"
 #include "core/session.h"
@@ -456,8 +457,8 @@ int Main(int argc, char** argv) {
   auto* memos_rm = memos->add_subcommand("rm", "delete memos");
   memos_rm->add_option("NAME", options.items, "memo names")->required();
   auto* probe = cli.add_subcommand("probe", "check the line: the five exchanges on a probe memo");
-  // "ports" (the serial devices and what holds them) joins here once the
-  // platform can tell.
+  auto* ports = cli.add_subcommand(
+      "ports", "the serial devices, what COM1 to COM4 are, and whether you may open them");
 
   try {
     cli.parse(argc, argv);
@@ -465,7 +466,9 @@ int Main(int argc, char** argv) {
     return cli.exit(e) == 0 ? kAllDone : kUsage;
   }
 
-  const std::string start = CurrentDirectory();
+  const SettingsDirectory settings = ChooseSettingsDirectory(CurrentDirectory());
+  if (ports->parsed()) return Ports(settings);
+  const std::string& start = settings.path;
   const std::optional<PortChoice> choice = ChoosePort(options, start);
   if (!choice) {
     std::cerr << "tavo-cli: --port " << options.port << ": give 1 to 4 or a device path\n";
@@ -480,6 +483,8 @@ int Main(int argc, char** argv) {
     const std::string device =
         port.DeviceName().empty() ? "port " + std::to_string(choice->number) : port.DeviceName();
     std::cerr << "tavo-cli: cannot open " << device << ": " << port.ErrorText() << "\n";
+    // For COM<n>: which device that is, and the fix where one is known.
+    if (choice->device.empty()) std::cerr << port.OpenFailureText() << "\n";
     return kUnreachable;
   }
   link.FlushInput();

@@ -37,6 +37,7 @@ struct Bench {
   TempDir logs;
   sim::Organizer organizer;
   std::atomic<pid_t> child{0};
+  std::string cwd;  // where the program runs, when not `start`
   // Runs on the server's thread with each transcript line.
   std::function<void(const std::string&)> on_line;
 
@@ -53,7 +54,7 @@ struct Bench {
     const fs::path out = logs.path() / "out", err = logs.path() / "err";
     const pid_t pid = ::fork();
     if (pid == 0) {
-      if (::chdir(start.path().c_str()) != 0) ::_exit(127);
+      if (::chdir(cwd.empty() ? start.path().c_str() : cwd.c_str()) != 0) ::_exit(127);
       const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
       const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
       const int in = ::open("/dev/null", O_RDONLY);
@@ -236,6 +237,30 @@ TEST(Cli, InterruptAPutAndARemove) {
   EXPECT_GT(bench.organizer.Texts().size(), 1u);
   EXPECT_EQ(bench.Run({"rm", "-r", "/T"}).status, 0);
   EXPECT_EQ(bench.Problems(), Strings());
+}
+
+// Settings and links come from the current directory when it holds them,
+// else from the per-user directory that the menu starts the window in.
+TEST(Cli, PortsSayWhichSettingsDirectoryAndDevice) {
+  Bench bench;
+  Outcome ran = bench.Run({"ports"});
+  EXPECT_EQ(ran.status, 0) << ran.err;
+  const std::string here = bench.start.path().string() + "/";
+  EXPECT_NE(ran.out.find("settings  " + here + "  the current directory\n"), std::string::npos)
+      << ran.out;
+  EXPECT_NE(ran.out.find("(link " + here + "com2)  ok\n"), std::string::npos) << ran.out;
+
+  TempDir elsewhere, config;
+  fs::create_directory(config.path() / "tavo");
+  fs::rename(bench.start.path() / "tavo_c.cfg", config.path() / "tavo" / "tavo_c.cfg");
+  bench.cwd = elsewhere.path().string();
+  ::setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+  ran = bench.Run({"ports"});
+  ::unsetenv("XDG_CONFIG_HOME");
+  EXPECT_NE(ran.out.find("settings  " + (config.path() / "tavo").string() +
+                         "/  the per-user settings directory"),
+            std::string::npos)
+      << ran.out;
 }
 
 }  // namespace
