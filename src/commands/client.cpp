@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "commands/client_internal.h"
+#include "commands/window_feedback.h"
 #include "link/exchanges.h"
 #include "memofs/exchange_sort.h"
 
@@ -24,7 +25,10 @@ std::string OverwriteQuestion(const std::string& name) {
 // ---- status window and link state ----
 
 void Client::ShowStatus(const std::string& text) {
-  if (!view_.StatusLoaded()) state_.StopRequested = 0;
+  if (!view_.StatusLoaded()) {
+    state_.StopRequested = 0;
+    cancel_.Reset();
+  }
   view_.StatusShow(text);
 }
 
@@ -71,6 +75,12 @@ void Client::SetSynchronized() {
   synchronized_ = true;
   view_.SetOrganizerPaneEnabled(true);
   for (OrganizerButton button : kOrganizerButtons) view_.SetOrganizerButtonEnabled(button, true);
+}
+
+void Client::EndIfLinkFailed(const core::Result& result, const WindowFeedback& feedback) {
+  if (result.outcome == core::Outcome::kLinkFailed && !feedback.Stopped() && !link_lost_) {
+    LinkLost();
+  }
 }
 
 void Client::EndCommandIfUnsynchronized() {
@@ -163,12 +173,6 @@ int Client::SelectedOrganizerRow() const {
     if (view_.OrganizerRowSelected(row)) return row;
   }
   return -1;
-}
-
-int Client::LookUpPaneText(const std::string& text) const {
-  const int exact = memofs::FindEntry(state_, text);
-  if (exact >= 0) return exact;
-  return memofs::FindEntry(state_, Trim(text));
 }
 
 void Client::Synchronize_Click() {

@@ -9,6 +9,7 @@
 #include "commands/client_state.h"
 #include "commands/client_view.h"
 #include "commands/computer_files.h"
+#include "core/feedback.h"
 #include "link/serial_link.h"
 #include "memofs/index_io.h"
 
@@ -19,6 +20,8 @@ namespace tavo::commands {
 class CommandEnded {};
 
 // Forwards the link's needs to the view.
+class WindowFeedback;
+
 class ViewLinkHost : public link::LinkHost {
  public:
   explicit ViewLinkHost(ClientView& view) : view_(view) {}
@@ -32,6 +35,8 @@ class ViewLinkHost : public link::LinkHost {
 // The user's commands, run on the one UI thread against the view interface.
 // No handler lets an exception out.
 class Client : public memofs::MemoFsHost {
+  friend class WindowFeedback;
+
  public:
   Client(ClientState& state, ClientView& view, link::SerialLink& link, ComputerFiles& files)
       : state_(state), view_(view), link_(link), files_(files) {}
@@ -56,7 +61,10 @@ class Client : public memofs::MemoFsHost {
   void ListView2_DblClick();
 
   // The status window's "Cancel" (and its close box).
-  void RequestStop() { state_.StopRequested = 1; }
+  void RequestStop() {
+    state_.StopRequested = 1;
+    cancel_.Cancel();
+  }
   // True while a command that talks to the organizer runs.
   bool Busy() const { return busy_; }
 
@@ -105,8 +113,6 @@ class Client : public memofs::MemoFsHost {
   int SelectedOrganizerRow() const;
   void BuildMemoView();
   void EnterOrganizerDirectory(int row);
-  // Table row of a pane text: exact first, then trimmed.
-  int LookUpPaneText(const std::string& text) const;
 
   // Copy to the computer.
   void CopyMemosToComputer();
@@ -142,17 +148,11 @@ class Client : public memofs::MemoFsHost {
   // failed exchange (the link is then closed).
   bool DeletePartMemos(const std::string& name, const std::string& stem, int last, int first,
                        int upto);
-  // Deletes all parts of a file row of the current directory.
-  bool DeleteFileParts(const memofs::DirectoryEntry& entry);
-  // Removes rows from the table and writes the index; on failure the table
-  // is restored and LinkClosed thrown.
-  void Unlist(const std::vector<memofs::DirectoryEntry>& rows);
-  // Unlists a file (its index is written) and deletes its parts; false after
-  // a failed exchange.
-  bool DeleteOrganizerFile(const std::string& name);
-  void DeleteOrganizerDirectory(const std::string& name);
+  // After a core call: a failed exchange leaves the window unsynchronized
+  // (a refusal has already shown its message and fallen back).
+  void EndIfLinkFailed(const core::Result& result, const WindowFeedback& feedback);
 
-  // Shows a status text; loading the window clears StopRequested.
+  // Shows a status text; loading the window clears StopRequested and the token.
   void ShowStatus(const std::string& text);
   // Enables the main window and unloads the status window.
   void EndStatus();
@@ -162,6 +162,9 @@ class Client : public memofs::MemoFsHost {
   ClientView& view_;
   link::SerialLink& link_;
   ComputerFiles& files_;
+  // Stops the core's operation under way: the user's Cancel, or the window
+  // ending a command at a refusal.
+  core::CancelToken cancel_;
   bool busy_ = false;
   bool synchronized_ = false;
   // An exchange of the running command failed: its table is not to be trusted.

@@ -38,6 +38,7 @@ void Client::RunInView(MemoView&& memo_view, DirectoryView&& directory_view) {
   Guarded([&] {
     CloseComputerFiles();
     state_.StopRequested = 0;
+    cancel_.Reset();
     link_lost_ = false;
     if (state_.MemoViewActive == 1) {
       std::forward<MemoView>(memo_view)();

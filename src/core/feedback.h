@@ -17,6 +17,14 @@ enum class Outcome {
   kLinkFailed,  // the organizer stopped answering or refused a write: the link is closed
 };
 
+// Reasons a front end tells apart from the rest.
+inline constexpr const char* kTooDeepReason =
+    "directories nested too deep (index name over 20 characters)";
+inline constexpr const char* kNotStorable =
+    "the name cannot be stored on the organizer (line end, character 0 or 255)";
+inline constexpr const char* kReservedRoot = "\"Sharp Memos\" is reserved at the root";
+inline constexpr const char* kNotOnComputer = "the name cannot be used on this computer";
+
 struct Result {
   Outcome outcome = Outcome::kDone;
   std::string reason;  // why, for a person; empty when done
@@ -78,6 +86,10 @@ class Feedback {
   // known and before the next cancel test: a front end that stops at the first
   // refusal sets the token here.
   virtual void Ended(const Item& item, const Result& result) = 0;
+  // The memo file system refused to write an index (a full directory, a
+  // reserved name, too deep), with the window's message for it; the item's
+  // end follows. Before Ended, so the window shows its message first.
+  virtual void Refused(const std::string& /*message*/) {}
 };
 
 // The heavier of two results (the first of equal weight).

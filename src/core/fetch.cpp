@@ -80,7 +80,7 @@ void Session::FetchDirectory(const std::string& name, const std::string& target)
   if (!SafeTarget(item)) return;
   const Entered entered = EnterDirectoryRow(row);
   if (entered == Entered::kTooDeep) {
-    End(item, {Outcome::kFailed, kTooDeep});
+    End(item, {Outcome::kFailed, kTooDeepReason});
     return;
   }
   if (entered == Entered::kLinkLost) LinkFailedAt(item);

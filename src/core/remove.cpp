@@ -43,6 +43,32 @@ Result Session::Remove(const std::string& name) {
   });
 }
 
+Result Session::RemoveFile(const std::string& name) {
+  return Run([&] {
+    bool index_written = false;
+    Guard([&] {
+      DeleteOrganizerFile(name);
+      index_written = true;
+    });
+    if (!index_written && link_.IsOpen()) Guard([&] { WriteIndex(); });
+  });
+}
+
+Result Session::RemoveDirectory(const std::string& name) {
+  return Run([&] {
+    if (name == ".." || (name == memofs::kReservedName && state_.CurrentDepth == 0)) {
+      // The parent's row and the memo view's are never deleted.
+      End(Here(name, ""),
+          {Outcome::kFailed, name == ".." ? "not a directory of its own" : kReservedRoot});
+    } else {
+      Guard([&] { DeleteOrganizerDirectory(name); });
+    }
+    Guard([&] {
+      if (!WriteIndex()) RequireLink(Here(name, ""));
+    });
+  });
+}
+
 bool Session::DeletePartMemos(const Item& item, const std::string& stem, int last, int first,
                               int upto) {
   for (int part = first; part <= upto; ++part) {
@@ -116,7 +142,7 @@ void Session::DeleteOrganizerDirectory(const std::string& name) {
     case Entered::kYes:
       break;
     case Entered::kTooDeep:
-      End(item, {Outcome::kFailed, kTooDeep});
+      End(item, {Outcome::kFailed, kTooDeepReason});
       return;
     case Entered::kLinkLost:
       LinkFailedAt(item);

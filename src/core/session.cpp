@@ -76,7 +76,7 @@ memofs::MemoFs Session::Fs() {
 
 std::string Session::RefusalReason() const {
   if (refusal_ == memofs::kFullDirectoryMessage) return "the organizer directory is full";
-  if (refusal_ == memofs::kTooDeepMessage) return kTooDeep;
+  if (refusal_ == memofs::kTooDeepMessage) return kTooDeepReason;
   if (memofs::StartsWith(refusal_, "Error: Can't create directory with reserved name")) {
     return kReservedRoot;
   }
@@ -106,6 +106,7 @@ Result Session::OpenRoot() {
   state_.CurrentIndexName = memofs::kRootIndexName;
   state_.CurrentDepth = 0;
   path_.clear();
+  adopted_ = false;
   view_ = View::kNone;
   Report(core::Step::kEnterDirectory, Item{});
   if (!ReadIndex()) return {Outcome::kLinkFailed, link_reason_};
@@ -138,7 +139,7 @@ int Session::LookUp(const std::string& text) const {
 
 Result Session::Walk(const std::vector<std::string>& path) {
   return Run([&] {
-    const bool on_the_way = view_ == View::kDirectory && path_.size() <= path.size() &&
+    const bool on_the_way = !adopted_ && view_ == View::kDirectory && path_.size() <= path.size() &&
                             std::equal(path_.begin(), path_.end(), path.begin());
     if (!on_the_way) {
       const Result root = OpenRoot();
@@ -159,7 +160,7 @@ Result Session::Walk(const std::vector<std::string>& path) {
         case Entered::kYes:
           break;
         case Entered::kTooDeep:
-          worst_ = {Outcome::kFailed, kTooDeep};
+          worst_ = {Outcome::kFailed, kTooDeepReason};
           return;
         case Entered::kLinkLost:
           worst_ = {Outcome::kLinkFailed, link_reason_};

@@ -30,7 +30,19 @@ class Session : private memofs::MemoFsHost {
  public:
   Session(link::SerialLink& link, commands::ComputerFiles& files, Feedback& feedback,
           CancelToken& cancel)
-      : link_(link), files_(files), feedback_(feedback), cancel_(cancel) {}
+      : link_(link), files_(files), feedback_(feedback), cancel_(cancel), state_(own_state_) {}
+  // A session on the window's own table: it starts in the directory (or the
+  // memo list) that `state` holds, and names its items from there. Walk
+  // starts such a session from the root.
+  Session(link::SerialLink& link, commands::ComputerFiles& files, Feedback& feedback,
+          CancelToken& cancel, memofs::OrganizerState& state)
+      : link_(link),
+        files_(files),
+        feedback_(feedback),
+        cancel_(cancel),
+        state_(state),
+        view_(state.MemoViewActive == 1 ? View::kMemos : View::kDirectory),
+        adopted_(true) {}
 
   // ---- Directories of the memo file system ----
 
@@ -59,6 +71,12 @@ class Session : private memofs::MemoFsHost {
   Result StoreDirectory(const std::string& source, const std::string& name);
   // The file or directory `name` of the current directory, with everything below it.
   Result Remove(const std::string& name);
+  // The window's halves of Remove, for a row whose kind the pane shows: the
+  // file `name` (matched exactly, then trimmed), or the directory `name` with
+  // everything below it. Either writes the index after an item it could not
+  // find, as the window's step does.
+  Result RemoveFile(const std::string& name);
+  Result RemoveDirectory(const std::string& name);
 
   // ---- Plain memos ----
 
@@ -84,7 +102,10 @@ class Session : private memofs::MemoFsHost {
 
   // memofs::MemoFsHost: refusals are recorded, a failed exchange closes the link.
   void ShowError(const std::string& text) override { refusal_ = text; }
-  void SetUnsynchronized() override { refused_ = true; }
+  void SetUnsynchronized() override {
+    refused_ = true;
+    feedback_.Refused(refusal_);
+  }
   void LinkLost() override {
     FailLink("the organizer did not answer as expected (reading or writing an index)");
   }
@@ -141,9 +162,12 @@ class Session : private memofs::MemoFsHost {
   commands::ComputerFiles& files_;
   Feedback& feedback_;
   CancelToken& cancel_;
-  memofs::OrganizerState state_;
+  memofs::OrganizerState own_state_;
+  memofs::OrganizerState& state_;
   std::vector<std::string> path_;  // names of the current directory
   View view_ = View::kNone;
+  // On the window's table: path_ is relative to where the session began.
+  bool adopted_ = false;
   std::vector<std::string> memos_;
   bool link_failed_ = false;
   std::string link_reason_;

@@ -70,7 +70,7 @@ void Session::StoreDirectoryHere(const std::string& source, const std::string& n
   const Entered entered = EnterDirectoryRow(row);
   if (entered == Entered::kLinkLost) LinkFailedAt(item);
   if (entered == Entered::kTooDeep) {
-    End(item, {Outcome::kFailed, kTooDeep});
+    End(item, {Outcome::kFailed, kTooDeepReason});
     return;
   }
   // A stopped walk stays where it stopped, as the window's does.
