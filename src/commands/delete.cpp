@@ -29,19 +29,20 @@ void Client::Delete_Click() {
 void Client::DeleteMemos() {
   if (!view_.AskQuestion("Are you sure?")) return;
   if (!OpenWithStatus("Deleting memo ...")) return;
+  WindowFeedback feedback(*this);
+  core::Session session(link_, files_, feedback, cancel_, state_);
   const int bound = std::min(state_.EntryCount(), view_.OrganizerRowCount());
   for (int row = 1; row < bound; ++row) {
     if (view_.OrganizerRowSelected(row)) {
-      const std::string text = view_.OrganizerRowText(row);
-      ShowStatus("Deleting memo " + Trim(text) + " ...");
-      const link::DelResult deleted = link::DelExchange(link_, text);
-      if (deleted.found != link::Word::kExpected || !deleted.ok) {
-        SetUnsynchronized();
+      const core::Result result = session.DeleteMemo(view_.OrganizerRowText(row));
+      if (result.outcome == core::Outcome::kLinkFailed) {
+        EndIfLinkFailed(result, feedback);
         return;
       }
     }
-    if (state_.StopRequested == 1) {
+    if (cancel_.Cancelled()) {
       state_.StopRequested = 0;
+      cancel_.Reset();
       break;
     }
   }

@@ -30,10 +30,12 @@ void WindowFeedback::Report(const core::Progress& progress) {
     case core::Step::kDeleteDirectory:
       client_.ShowStatus("Deleting directory " + Name(progress.item) + " ...");
       return;
+    case core::Step::kDeleteMemo:
+      client_.ShowStatus("Deleting memo " + Name(progress.item) + " ...");
+      return;
     case core::Step::kMakeDirectory:
     case core::Step::kCopyFile:
     case core::Step::kCopyMemo:
-    case core::Step::kDeleteMemo:
       return;
   }
 }

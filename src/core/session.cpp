@@ -33,6 +33,20 @@ std::string SilenceOrGarble(bool silent) {
                 : "the organizer's answer was garbled or cut short";
 }
 
+Session::Session(link::SerialLink& link, commands::ComputerFiles& files, Feedback& feedback,
+                 CancelToken& cancel, memofs::OrganizerState& state)
+    : link_(link),
+      files_(files),
+      feedback_(feedback),
+      cancel_(cancel),
+      state_(state),
+      view_(state.MemoViewActive == 1 ? View::kMemos : View::kDirectory),
+      adopted_(true) {
+  if (view_ != View::kMemos) return;
+  for (int r = 1; r < state_.EntryCount(); ++r)
+    memos_.push_back(state_.DirectoryTable[r].EntryName);
+}
+
 // ---- bookkeeping ----
 
 void Session::End(const Item& item, const Result& result) {

@@ -35,14 +35,7 @@ class Session : private memofs::MemoFsHost {
   // memo list) that `state` holds, and names its items from there. Walk
   // starts such a session from the root.
   Session(link::SerialLink& link, commands::ComputerFiles& files, Feedback& feedback,
-          CancelToken& cancel, memofs::OrganizerState& state)
-      : link_(link),
-        files_(files),
-        feedback_(feedback),
-        cancel_(cancel),
-        state_(state),
-        view_(state.MemoViewActive == 1 ? View::kMemos : View::kDirectory),
-        adopted_(true) {}
+          CancelToken& cancel, memofs::OrganizerState& state);
 
   // ---- Directories of the memo file system ----
 
