@@ -5,6 +5,7 @@
 
 #include "commands/client_internal.h"
 #include "commands/window_feedback.h"
+#include "core/session.h"
 #include "link/exchanges.h"
 #include "memofs/exchange_sort.h"
 
@@ -304,10 +305,9 @@ void Client::CreateDir_Click() {
         EndStatus();
         return;
       }
-      Step([&] {
-        memofs::MemoFs fs = Fs();
-        memofs::MakeOrganizerDirectory(fs, answer.NewDirectoryName);
-      });
+      WindowFeedback feedback(*this);
+      core::Session session(link_, files_, feedback, cancel_, state_);
+      EndIfLinkFailed(session.MakeDirectory(answer.NewDirectoryName), feedback);
       // After a refusal the table is still the directory's; after a failed
       // exchange it may be half read, and showing it as current would invite
       // writes that wipe the real index.

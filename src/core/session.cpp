@@ -220,7 +220,9 @@ Result Session::MakeDirectory(const std::string& name) {
       End(item, {Outcome::kFailed, kNotStorable});
       return;
     }
-    if (const auto existing = Find(name)) {
+    // The reserved name is memofs's to refuse, whatever the root holds.
+    const bool reserved = name == memofs::kReservedName && state_.CurrentDepth == 0;
+    if (const auto existing = reserved ? std::nullopt : Find(name)) {
       End(item, existing->EntryType == memofs::kTypeDirectory
                     ? Result{Outcome::kSkipped, "exists already"}
                     : Result{Outcome::kFailed, "a file of that name exists"});
