@@ -117,17 +117,6 @@ class Client : public memofs::MemoFsHost {
   // Copy to the computer.
   void CopyMemosToComputer();
   void CopyTreeToComputer();
-  void CopyDirectoryToComputer(const std::string& base, const std::string& rel,
-                               const std::string& name);
-  void CopyFileToComputer(const std::string& base, const std::string& rel, const std::string& name);
-  // Makes the computer directory for a copied one; warns when a link or a
-  // file stands in its way. False when its contents must not be written.
-  bool MakeComputerDirectory(const std::string& path, const std::string& rel);
-  // Whether `name` may become a file or directory on the computer; warns if not.
-  bool SafeComputerName(const std::string& name, const std::string& rel);
-  // Whether the file at `target` may be written: nothing is there, or a file
-  // the user lets go. Warns about anything else.
-  bool MayWriteComputerFile(const std::string& target, const std::string& rel);
 
   // Copy to the organizer.
   void CopyFilesToMemos();

@@ -17,12 +17,55 @@ std::string PartStatus(const std::string& verb, const core::Progress& progress) 
   return verb + " file " + Name(progress.item) + " (" + std::to_string(percent) + "%) ...";
 }
 
+std::string CantUseName(const std::string& rel) {
+  return "Warning: Can't copy " + rel + " since its name can't be used on this computer!";
+}
+
+std::string NotAFileWarning(const std::string& rel) {
+  return "Warning: Can't copy " + rel +
+         " since there is a directory, link or special file with the same name on this computer!";
+}
+
 }  // namespace
+
+std::string WindowFeedback::Relative(const core::Item& item) const {
+  if (computer_base_.empty() || !StartsWith(item.computer, computer_base_)) return Name(item);
+  return item.computer.substr(computer_base_.size());
+}
+
+std::string WindowFeedback::FetchWarning(const core::Item& item, const core::Result& result) const {
+  // A memo is named trimmed, a tree's item by its path as built.
+  const std::string rel = item.memo ? Trim(Relative(item)) : Relative(item);
+  const std::string& why = result.reason;
+  if (why == core::kNoSuchFile || why == core::kNoSuchDirectory || why == core::kNotOnComputer ||
+      why == core::kNameRefused) {
+    return CantUseName(rel);
+  }
+  if (why == core::kOccupied) return NotAFileWarning(rel);
+  // A directory that could not be made is only worth a word when something stands there.
+  if (why == core::kCannotMake && client_.files_.OccupantOf(item.computer) != Occupant::kNothing) {
+    return NotAFileWarning(rel);
+  }
+  return {};
+}
 
 void WindowFeedback::Report(const core::Progress& progress) {
   switch (progress.step) {
     case core::Step::kEnterDirectory:
-      client_.ShowStatus("Entering directory " + Name(progress.item) + " ...");
+      client_.ShowStatus("Entering directory " + Trim(Relative(progress.item)) + " ...");
+      return;
+    case core::Step::kCopyFile: {
+      const std::string shown = Trim(Relative(progress.item));
+      if (progress.part < 0) {
+        client_.ShowStatus("Copying file " + shown + " ...");
+      } else {
+        const int percent = Percent(progress.part + 1, progress.last_part + 1);
+        client_.ShowStatus("Copying file " + shown + " (" + std::to_string(percent) + "%) ...");
+      }
+      return;
+    }
+    case core::Step::kCopyMemo:
+      client_.ShowStatus("Copying memo " + Name(progress.item) + " ...");
       return;
     case core::Step::kDeleteFile:
       client_.ShowStatus(progress.part < 0 ? std::string() : PartStatus("Deleting", progress));
@@ -34,8 +77,6 @@ void WindowFeedback::Report(const core::Progress& progress) {
       client_.ShowStatus("Deleting memo " + Name(progress.item) + " ...");
       return;
     case core::Step::kMakeDirectory:
-    case core::Step::kCopyFile:
-    case core::Step::kCopyMemo:
       return;
   }
 }
@@ -45,7 +86,11 @@ core::Answer WindowFeedback::AskOverwrite(const core::Item& item) {
                                                                   : core::Answer::kSkip;
 }
 
-void WindowFeedback::Ended(const core::Item& /*item*/, const core::Result& result) {
+void WindowFeedback::Ended(const core::Item& item, const core::Result& result) {
+  if (!computer_base_.empty() && result.outcome == core::Outcome::kFailed) {
+    const std::string warning = FetchWarning(item, result);
+    if (!warning.empty()) client_.view_.ShowMessage(warning);
+  }
   if (result.outcome == core::Outcome::kFailed && result.reason == core::kTooDeepReason &&
       !stopped_) {
     client_.view_.ShowMessage(memofs::kTooDeepMessage);

@@ -24,6 +24,11 @@ inline constexpr const char* kNotStorable =
     "the name cannot be stored on the organizer (line end, character 0 or 255)";
 inline constexpr const char* kReservedRoot = "\"Sharp Memos\" is reserved at the root";
 inline constexpr const char* kNotOnComputer = "the name cannot be used on this computer";
+inline constexpr const char* kNoSuchFile = "no such file";
+inline constexpr const char* kNoSuchDirectory = "no such directory";
+inline constexpr const char* kOccupied = "a directory, link or special file has that name";
+inline constexpr const char* kNameRefused = "this computer cannot hold that name";
+inline constexpr const char* kCannotMake = "the directory cannot be made";
 
 struct Result {
   Outcome outcome = Outcome::kDone;

@@ -75,7 +75,7 @@ Result Session::FetchMemo(const std::string& name, const std::string& target) {
       return;
     }
     Report(core::Step::kCopyMemo, item);
-    if (!SafeTarget(item)) return;
+    if (!SafeTarget(item, name)) return;
     if (!MayWrite(item, target)) return;
     // A listed memo the organizer does not find: gone meanwhile, or a
     // garbled "found"; neither can be told from the other, so the link goes.

@@ -109,7 +109,7 @@ void Session::DeleteOrganizerFile(const std::string& name) {
   const int row = LookUp(name);
   // Never take a directory's number for a file's parts.
   if (row < 1 || state_.DirectoryTable[row].EntryType != memofs::kTypeFile) {
-    End(item, {Outcome::kFailed, "no such file"});
+    End(item, {Outcome::kFailed, kNoSuchFile});
     throw Abandoned{};
   }
   const memofs::DirectoryEntry entry = state_.DirectoryTable[row];
@@ -129,7 +129,7 @@ void Session::DeleteOrganizerDirectory(const std::string& name) {
   Report(core::Step::kEnterDirectory, item);
   const int row = LookUp("<" + name + ">");
   if (row < 1 || state_.DirectoryTable[row].EntryType != memofs::kTypeDirectory) {
-    End(item, {Outcome::kFailed, "no such directory"});
+    End(item, {Outcome::kFailed, kNoSuchDirectory});
     throw Abandoned{};
   }
   const std::string exact = state_.DirectoryTable[row].EntryName;
@@ -199,7 +199,7 @@ void Session::DeleteOrganizerDirectory(const std::string& name) {
   Report(core::Step::kDeleteDirectory, item);
   const int again = memofs::FindEntry(state_, "<" + exact + ">");
   if (again < 1) {
-    End(item, {Outcome::kFailed, "no such directory"});
+    End(item, {Outcome::kFailed, kNoSuchDirectory});
     throw Abandoned{};
   }
   const memofs::DirectoryEntry entry = state_.DirectoryTable[again];

@@ -56,6 +56,10 @@ class Session : private memofs::MemoFsHost {
   // The file or directory `name` of the current directory, with everything
   // below it, to `target` (the file or the directory to make).
   Result Fetch(const std::string& name, const std::string& target);
+  // The window's halves of Fetch, for a row whose kind the pane shows: the
+  // name is matched exactly, then trimmed.
+  Result FetchDirectory(const std::string& name, const std::string& target);
+  Result FetchFile(const std::string& name, const std::string& target);
   // The computer file `source` as file `name` of the current directory,
   // replacing one of that name only as the feedback's answer allows.
   Result StoreFile(const std::string& source, const std::string& name);
@@ -134,10 +138,10 @@ class Session : private memofs::MemoFsHost {
   int LookUp(const std::string& text) const;
 
   // The window's walks.
-  void FetchDirectory(const std::string& name, const std::string& target);
-  void FetchFile(const std::string& name, const std::string& target);
+  void FetchDirectoryHere(const std::string& name, const std::string& target);
+  void FetchFileHere(const std::string& name, const std::string& target);
   // Whether the last level of a target path may be written; ends the item if not.
-  bool SafeTarget(const Item& item);
+  bool SafeTarget(const Item& item, const std::string& name);
   // Whether target may be written: asks before replacing a file, refuses anything else.
   bool MayWrite(const Item& item, const std::string& target);
   bool Overwrite(const Item& item);

@@ -312,6 +312,13 @@ TEST(Core, BadNamesAndPathsAreRefusedBeforeAnyExchange) {
   ASSERT_TRUE(rig.session.Walk({"A"}).Done());
   EXPECT_EQ(rig.session.Fetch("../up", "c:\\../up").outcome, Outcome::kFailed);
   EXPECT_EQ(rig.files.files.count("c:\\../up"), 0u);
+  // Nor one below a fetched directory, whichever separator it climbs with.
+  rig.organizer.PutText("fs0_0", IndexOf({File("..\\up", 0, 4, 1)}));
+  ASSERT_TRUE(rig.session.Walk({}).Done());
+  EXPECT_EQ(rig.session.Fetch("A", "c:\\A").outcome, Outcome::kFailed);
+  for (const auto& [path, text] : rig.files.files) {
+    EXPECT_EQ(path.find(".."), std::string::npos) << path;
+  }
   // Walks: a missing level, a file as a level.
   EXPECT_EQ(rig.session.Walk({"nope"}).reason, "no such directory");
   EXPECT_EQ(rig.session.Walk({"r", "x"}).reason, "not a directory");
