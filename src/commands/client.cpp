@@ -78,10 +78,10 @@ void Client::SetSynchronized() {
   for (OrganizerButton button : kOrganizerButtons) view_.SetOrganizerButtonEnabled(button, true);
 }
 
-void Client::EndIfLinkFailed(const core::Result& result, const WindowFeedback& feedback) {
-  if (result.outcome == core::Outcome::kLinkFailed && !feedback.Stopped() && !link_lost_) {
-    LinkLost();
-  }
+bool Client::EndedByLink(const WindowFeedback& feedback) {
+  if (link_.IsOpen()) return false;
+  if (!feedback.FellBack() && !link_lost_) LinkLost();
+  return true;
 }
 
 void Client::EndCommandIfUnsynchronized() {
@@ -307,7 +307,8 @@ void Client::CreateDir_Click() {
       }
       WindowFeedback feedback(*this);
       core::Session session(link_, files_, feedback, cancel_, state_);
-      EndIfLinkFailed(session.MakeDirectory(answer.NewDirectoryName), feedback);
+      session.MakeDirectory(answer.NewDirectoryName);
+      EndedByLink(feedback);
       // After a refusal the table is still the directory's; after a failed
       // exchange it may be half read, and showing it as current would invite
       // writes that wipe the real index.

@@ -137,9 +137,9 @@ class Client : public memofs::MemoFsHost {
   // failed exchange (the link is then closed).
   bool DeletePartMemos(const std::string& name, const std::string& stem, int last, int first,
                        int upto);
-  // After a core call: a failed exchange leaves the window unsynchronized
-  // (a refusal has already shown its message and fallen back).
-  void EndIfLinkFailed(const core::Result& result, const WindowFeedback& feedback);
+  // After a core call: whether the link is closed, the window then
+  // unsynchronized (a refusal has already shown its message and fallen back).
+  bool EndedByLink(const WindowFeedback& feedback);
 
   // Shows a status text; loading the window clears StopRequested and the token.
   void ShowStatus(const std::string& text);

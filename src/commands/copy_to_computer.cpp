@@ -17,17 +17,14 @@ void Client::Copy1_Click() {
 void Client::CopyMemosToComputer() {
   if (!OpenWithStatus("Copying memo ...")) return;
   const std::string folder = ComputerRoot() + state_.ComputerPath;
-  WindowFeedback feedback(*this, folder);
+  WindowFeedback feedback(*this, CopyWay::kToComputer, folder);
   core::Session session(link_, files_, feedback, cancel_, state_);
   const int bound = std::min(state_.EntryCount(), view_.OrganizerRowCount());
   for (int row = 1; row < bound; ++row) {
     if (!view_.OrganizerRowSelected(row)) continue;
     const std::string text = view_.OrganizerRowText(row);
-    const core::Result result = session.FetchMemo(text, folder + text);
-    if (result.outcome == core::Outcome::kLinkFailed) {
-      EndIfLinkFailed(result, feedback);
-      return;
-    }
+    session.FetchMemo(text, folder + text);
+    if (EndedByLink(feedback)) return;
     if (cancel_.Cancelled()) break;
   }
   ListComputerDirectory();
@@ -39,29 +36,25 @@ void Client::CopyMemosToComputer() {
 void Client::CopyTreeToComputer() {
   if (OpenOrganizerPort() < 0) return;
   const std::string folder = ComputerRoot() + state_.ComputerPath;
-  WindowFeedback feedback(*this, folder);
+  WindowFeedback feedback(*this, CopyWay::kToComputer, folder);
   core::Session session(link_, files_, feedback, cancel_, state_);
   const std::string root_row = std::string("<") + memofs::kReservedName + ">";
   for (int row = 0; row < view_.OrganizerRowCount(); ++row) {
     if (!view_.OrganizerRowSelected(row)) continue;
     const std::string text = view_.OrganizerRowText(row);
-    core::Result result;
     if (StartsWith(text, "<")) {
       if (text != "<..>" && !(text == root_row && state_.CurrentDepth == 0)) {
         const std::string trimmed = Trim(text);
         const std::string name =
             trimmed.size() >= 2 ? trimmed.substr(1, trimmed.size() - 2) : std::string();
-        result = session.FetchDirectory(name, folder + name);
+        session.FetchDirectory(name, folder + name);
       }
     } else {
       const std::string name = Trim(text);
-      result = session.FetchFile(name, folder + name);
+      session.FetchFile(name, folder + name);
     }
     // A failed exchange ends the whole command where it stands.
-    if (result.outcome == core::Outcome::kLinkFailed) {
-      EndIfLinkFailed(result, feedback);
-      return;
-    }
+    if (EndedByLink(feedback)) return;
     if (cancel_.Cancelled()) break;
     view_.SetOrganizerRowSelected(row, false);
   }

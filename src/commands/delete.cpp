@@ -34,11 +34,8 @@ void Client::DeleteMemos() {
   const int bound = std::min(state_.EntryCount(), view_.OrganizerRowCount());
   for (int row = 1; row < bound; ++row) {
     if (view_.OrganizerRowSelected(row)) {
-      const core::Result result = session.DeleteMemo(view_.OrganizerRowText(row));
-      if (result.outcome == core::Outcome::kLinkFailed) {
-        EndIfLinkFailed(result, feedback);
-        return;
-      }
+      session.DeleteMemo(view_.OrganizerRowText(row));
+      if (EndedByLink(feedback)) return;
     }
     if (cancel_.Cancelled()) {
       state_.StopRequested = 0;
@@ -73,7 +70,7 @@ void Client::DeleteInDirectory() {
     } else {
       result = session.RemoveFile(text);
     }
-    EndIfLinkFailed(result, feedback);
+    EndedByLink(feedback);
     // A row the core could not find stays selected, as does one it failed on.
     if (link_.IsOpen() && (result.outcome != core::Outcome::kFailed || feedback.Stopped())) {
       view_.SetOrganizerRowSelected(row, false);

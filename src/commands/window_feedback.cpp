@@ -12,11 +12,6 @@ std::string Name(const core::Item& item) {
   return item.organizer.empty() ? std::string() : Trim(item.organizer.back());
 }
 
-std::string PartStatus(const std::string& verb, const core::Progress& progress) {
-  const int percent = progress.last_part == 0 ? 100 : Percent(progress.part, progress.last_part);
-  return verb + " file " + Name(progress.item) + " (" + std::to_string(percent) + "%) ...";
-}
-
 std::string CantUseName(const std::string& rel) {
   return "Warning: Can't copy " + rel + " since its name can't be used on this computer!";
 }
@@ -24,6 +19,11 @@ std::string CantUseName(const std::string& rel) {
 std::string NotAFileWarning(const std::string& rel) {
   return "Warning: Can't copy " + rel +
          " since there is a directory, link or special file with the same name on this computer!";
+}
+
+std::string ReservedNameWarning(const std::string& rel) {
+  return "Warning: Can't use reserved name " + rel +
+         " in this directory! This file will not be copied!";
 }
 
 }  // namespace
@@ -49,53 +49,102 @@ std::string WindowFeedback::FetchWarning(const core::Item& item, const core::Res
   return {};
 }
 
+std::string WindowFeedback::StoreWarning(const core::Item& item, const core::Result& result) const {
+  const std::string rel = Relative(item);
+  const std::string& why = result.reason;
+  if (why == core::kNotStorable || why == core::kMemoNotStorable) {
+    return "Warning: Can't copy " + rel + " since its name can't be stored on the organizer!";
+  }
+  if (why == core::kFileExists) {
+    return "Warning: Can't copy directory " + rel + " since there is a file with the same name!";
+  }
+  if (why == core::kDirectoryExists) {
+    return "Warning: Can't copy file " + rel + " since there is a directory with the same name!";
+  }
+  if (why == core::kReservedRoot || why == core::kFileSystemName || why == core::kReservedTitle) {
+    return ReservedNameWarning(rel);
+  }
+  if (why == core::kTooBig) return "Warning: File " + rel + " is too big! It will not be copied!";
+  if (why == core::kPathTooLong) {
+    return "Warning: Path to file " + rel + " is too long! It will not be copied!";
+  }
+  return {};
+}
+
+std::string WindowFeedback::CopyStatus(const core::Progress& progress) const {
+  if (progress.item.memo) {
+    return way_ == CopyWay::kToOrganizer ? "Copying file " + progress.item.organizer.back() + " ..."
+                                         : "Copying memo " + Name(progress.item) + " ...";
+  }
+  const std::string shown = Trim(Relative(progress.item));
+  if (progress.part < 0) return "Copying file " + shown + " ...";
+  // Fetching names the part about to come, storing the bytes gone.
+  const int percent = way_ == CopyWay::kToOrganizer
+                          ? Percent(progress.done, progress.total)
+                          : Percent(progress.part + 1, progress.last_part + 1);
+  return "Copying file " + shown + " (" + std::to_string(percent) + "%) ...";
+}
+
 void WindowFeedback::Report(const core::Progress& progress) {
   switch (progress.step) {
     case core::Step::kEnterDirectory:
       client_.ShowStatus("Entering directory " + Trim(Relative(progress.item)) + " ...");
       return;
-    case core::Step::kCopyFile: {
-      const std::string shown = Trim(Relative(progress.item));
-      if (progress.part < 0) {
-        client_.ShowStatus("Copying file " + shown + " ...");
-      } else {
-        const int percent = Percent(progress.part + 1, progress.last_part + 1);
-        client_.ShowStatus("Copying file " + shown + " (" + std::to_string(percent) + "%) ...");
+    case core::Step::kMakeDirectory:
+      // Create Dir shows its own text for the whole command.
+      if (way_ == CopyWay::kToOrganizer) {
+        client_.ShowStatus("Making directory " + Trim(Relative(progress.item)) + " ...");
       }
       return;
-    }
+    case core::Step::kCopyFile:
     case core::Step::kCopyMemo:
-      client_.ShowStatus("Copying memo " + Name(progress.item) + " ...");
+      client_.ShowStatus(CopyStatus(progress));
       return;
-    case core::Step::kDeleteFile:
-      client_.ShowStatus(progress.part < 0 ? std::string() : PartStatus("Deleting", progress));
+    case core::Step::kDeleteFile: {
+      if (progress.part < 0) {
+        client_.ShowStatus("");
+        return;
+      }
+      const int percent =
+          progress.last_part == 0 ? 100 : Percent(progress.part, progress.last_part);
+      client_.ShowStatus("Deleting file " + Name(progress.item) + " (" + std::to_string(percent) +
+                         "%) ...");
       return;
+    }
     case core::Step::kDeleteDirectory:
       client_.ShowStatus("Deleting directory " + Name(progress.item) + " ...");
       return;
     case core::Step::kDeleteMemo:
       client_.ShowStatus("Deleting memo " + Name(progress.item) + " ...");
       return;
-    case core::Step::kMakeDirectory:
-      return;
   }
 }
 
 core::Answer WindowFeedback::AskOverwrite(const core::Item& item) {
-  return client_.view_.AskQuestion(OverwriteQuestion(Name(item))) ? core::Answer::kReplace
-                                                                  : core::Answer::kSkip;
+  // A memo's question names the memo (or the piece), a tree's the path.
+  const std::string shown = item.memo ? Name(item) : Trim(Relative(item));
+  return client_.view_.AskQuestion(OverwriteQuestion(shown)) ? core::Answer::kReplace
+                                                             : core::Answer::kSkip;
 }
 
 void WindowFeedback::Ended(const core::Item& item, const core::Result& result) {
-  if (!computer_base_.empty() && result.outcome == core::Outcome::kFailed) {
-    const std::string warning = FetchWarning(item, result);
+  // After a refusal its message is the last word.
+  if (result.outcome == core::Outcome::kFailed && !stopped_) {
+    if (result.reason == core::kTooDeepReason) {
+      client_.view_.ShowMessage(memofs::kTooDeepMessage);
+      Stop();
+      return;
+    }
+    if (way_ == CopyWay::kToOrganizer && result.reason == core::kDirectoryFull) {
+      client_.view_.ShowMessage(memofs::kFullDirectoryMessage);
+      Stop();
+      return;
+    }
+    const std::string warning = way_ == CopyWay::kToComputer    ? FetchWarning(item, result)
+                                : way_ == CopyWay::kToOrganizer ? StoreWarning(item, result)
+                                                                : std::string();
     if (!warning.empty()) client_.view_.ShowMessage(warning);
-  }
-  if (result.outcome == core::Outcome::kFailed && result.reason == core::kTooDeepReason &&
-      !stopped_) {
-    client_.view_.ShowMessage(memofs::kTooDeepMessage);
-    Stop();
-  } else if (result.outcome == core::Outcome::kLinkFailed && !stopped_ && !client_.link_lost_) {
+  } else if (result.outcome == core::Outcome::kLinkFailed && !fell_back_ && !client_.link_lost_) {
     client_.LinkLost();
   }
 }
@@ -103,6 +152,7 @@ void WindowFeedback::Ended(const core::Item& item, const core::Result& result) {
 void WindowFeedback::Refused(const std::string& message) {
   client_.view_.ShowMessage(message);
   Stop();
+  fell_back_ = true;
   // The window falls back as after a failure, but its table is still the
   // directory's: the link closes, the picture stays trustworthy.
   client_.SetUnsynchronized();

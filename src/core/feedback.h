@@ -29,6 +29,18 @@ inline constexpr const char* kNoSuchDirectory = "no such directory";
 inline constexpr const char* kOccupied = "a directory, link or special file has that name";
 inline constexpr const char* kNameRefused = "this computer cannot hold that name";
 inline constexpr const char* kCannotMake = "the directory cannot be made";
+inline constexpr const char* kFileExists = "a file of that name exists on the organizer";
+inline constexpr const char* kDirectoryExists = "a directory of that name exists on the organizer";
+inline constexpr const char* kTooBig = "too big for the organizer's index";
+inline constexpr const char* kPathTooLong =
+    "path too long: its memo names would exceed 20 characters";
+inline constexpr const char* kDirectoryFull = "the organizer directory is full";
+inline constexpr const char* kFileSystemName =
+    "names beginning with \"fs0\" belong to the file system";
+inline constexpr const char* kReservedTitle =
+    "a piece's title would begin with \"fs0\", the file system's";
+inline constexpr const char* kMemoNotStorable =
+    "the name cannot be stored on the organizer (line end or character 0)";
 
 struct Result {
   Outcome outcome = Outcome::kDone;

@@ -89,7 +89,7 @@ memofs::MemoFs Session::Fs() {
 }
 
 std::string Session::RefusalReason() const {
-  if (refusal_ == memofs::kFullDirectoryMessage) return "the organizer directory is full";
+  if (refusal_ == memofs::kFullDirectoryMessage) return kDirectoryFull;
   if (refusal_ == memofs::kTooDeepMessage) return kTooDeepReason;
   if (memofs::StartsWith(refusal_, "Error: Can't create directory with reserved name")) {
     return kReservedRoot;
