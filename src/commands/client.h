@@ -121,14 +121,6 @@ class Client : public memofs::MemoFsHost {
   // Copy to the organizer.
   void CopyFilesToMemos();
   void CopyTreeToOrganizer();
-  void CopyDirectoryToOrganizer(const std::string& base, const std::string& rel,
-                                const std::string& name);
-  void CopyFileToOrganizer(const std::string& base, const std::string& rel,
-                           const std::string& name);
-  // Whether `name` can be stored as an organizer name; warns if not.
-  bool StorableOrganizerName(const std::string& name, const std::string& rel, bool in_index);
-  // Reads exactly `count` bytes of the open input file; nullopt on error or early end.
-  std::optional<std::string> ReadPiece(std::size_t count);
 
   // Delete.
   void DeleteMemos();
