@@ -38,12 +38,6 @@ void Client::EndStatus() {
   view_.StatusUnload();
 }
 
-void Client::CloseComputerFiles() {
-  // An output file dropped without Commit leaves the old file as it was.
-  in_file_.reset();
-  out_file_.reset();
-}
-
 void Client::SetUnsynchronized() {
   synchronized_ = false;
   // Falling back must never fail, and no failing step may keep the next from
@@ -54,7 +48,6 @@ void Client::SetUnsynchronized() {
     } catch (...) {
     }
   };
-  step([&] { CloseComputerFiles(); });
   step([&] {
     view_.SetOrganizerRows({PaneRow{kUnsynchronizedRow, ""}});
     view_.SetOrganizerPaneEnabled(false);
@@ -84,14 +77,6 @@ bool Client::EndedByLink(const WindowFeedback& feedback) {
   return true;
 }
 
-void Client::EndCommandIfUnsynchronized() {
-  if (!link_.IsOpen()) throw CommandEnded{};
-}
-
-void Client::RequireLink() {
-  if (!link_.IsOpen()) throw link::LinkClosed{};
-}
-
 int Client::OpenOrganizerPort() {
   const auto& values = state_.ConfigValues.ConfigValues;
   return link_.OpenPort(static_cast<int>(settings::WholeValue(values[settings::PortNumber])),
@@ -106,33 +91,9 @@ bool Client::OpenWithStatus(const std::string& text) {
   return false;
 }
 
-Client::Entered Client::EnterDirectoryRow(int row) {
-  const std::string child =
-      memofs::ChildIndexName(state_.CurrentIndexName, state_.DirectoryTable[row].EntryNumber);
-  if (child.size() > memofs::kMaxMemoName) {
-    view_.ShowMessage(memofs::kTooDeepMessage);
-    state_.StopRequested = 1;
-    return Entered::kTooDeep;
-  }
-  state_.CurrentIndexName = child;
-  ++state_.CurrentDepth;
-  return ReadIndex() ? Entered::kYes : Entered::kLinkLost;
-}
-
-bool Client::LeaveDirectory() {
-  state_.CurrentIndexName = memofs::ParentIndexName(state_.CurrentIndexName);
-  --state_.CurrentDepth;
-  return ReadIndex();
-}
-
 bool Client::ReadIndex(memofs::Listed listed) {
   memofs::MemoFs fs = Fs();
   return memofs::ReadIndex(fs, listed);
-}
-
-bool Client::WriteIndex() {
-  memofs::MemoFs fs = Fs();
-  return memofs::WriteIndex(fs);
 }
 
 // ---- organizer pane ----
@@ -179,7 +140,6 @@ int Client::SelectedOrganizerRow() const {
 void Client::Synchronize_Click() {
   BusyScope busy(busy_);
   Guarded([&] {
-    CloseComputerFiles();
     ShowStatus("Synchronizing (can take some time - wait, please) ...");
     view_.PumpEvents();
     state_.MemoViewActive = 0;
@@ -291,7 +251,6 @@ void Client::ListView1_DblClick() {
 void Client::CreateDir_Click() {
   BusyScope busy(busy_);
   Guarded([&] {
-    CloseComputerFiles();
     link_lost_ = false;
     const NewDirectoryAnswer answer = view_.AskNewDirectoryName();
     ShowStatus("Creating directory ...");
@@ -313,8 +272,8 @@ void Client::CreateDir_Click() {
       // exchange it may be half read, and showing it as current would invite
       // writes that wipe the real index.
       if (!link_lost_) {
-        Step([&] { FillOrganizerPane(); });
-        Step([&] { SetSynchronized(); });
+        FillOrganizerPane();
+        SetSynchronized();
       }
       link_.ClosePort();
     }

@@ -15,10 +15,6 @@
 
 namespace tavo::commands {
 
-// Ends a whole command after SetUnsynchronized, from any depth of a walk.
-// Caught only by the command handlers below; never leaves them.
-class CommandEnded {};
-
 // Forwards the link's needs to the view.
 class WindowFeedback;
 
@@ -44,7 +40,7 @@ class Client : public memofs::MemoFsHost {
   // Organizer pane and link state.
   void Synchronize_Click();
   void ListView1_DblClick();
-  void FillOrganizerPane() override;
+  void FillOrganizerPane();
   void SetUnsynchronized() override;
   void LinkLost() override;
   void SetSynchronized();
@@ -75,21 +71,9 @@ class Client : public memofs::MemoFsHost {
   bool Synchronized() const { return synchronized_; }
 
  private:
-  // A pane text that names no row of the table: abandons the step under way.
-  class NameNotFound {};
-
-  // Runs one step of a handler: a step that meets a closed link or a missing
-  // name is abandoned and the handler goes on with its next step.
-  template <typename F>
-  void Step(F&& step);
   // Handler body guard: nothing leaves a handler.
   template <typename F>
   void Guarded(F&& body);
-  // After an exchange failed: the link is closed, so the command ends here.
-  void EndCommandIfUnsynchronized();
-  // Throws link::LinkClosed when the link is closed (the step goes no further).
-  void RequireLink();
-
   int OpenOrganizerPort();
   // Shows the status text, lets events run and opens the port; after a
   // failed opening the window is unsynchronized and the result is false.
@@ -97,16 +81,7 @@ class Client : public memofs::MemoFsHost {
   // Copy1, Copy2 and Delete: the memo view's form or the directory view's.
   template <typename MemoView, typename DirectoryView>
   void RunInView(MemoView&& memo_view, DirectoryView&& directory_view);
-  // Enters the directory of table row `row` and reads its index. kTooDeep: its
-  // index name would be too long (message shown, StopRequested = 1, nothing
-  // changed). kLinkLost: the read failed and the window is unsynchronized.
-  enum class Entered { kYes, kTooDeep, kLinkLost };
-  Entered EnterDirectoryRow(int row);
-  // Back to the parent directory and its index; false when the read failed.
-  bool LeaveDirectory();
-  void CloseComputerFiles();
   bool ReadIndex(memofs::Listed listed = memofs::Listed::kUnknown);
-  bool WriteIndex();
   std::string ComputerRoot() const { return state_.ComputerDrive + ":"; }
 
   // Pane helpers.
@@ -125,10 +100,6 @@ class Client : public memofs::MemoFsHost {
   // Delete.
   void DeleteMemos();
   void DeleteInDirectory();
-  // Deletes parts first..upto of the file stored under `stem`; false after a
-  // failed exchange (the link is then closed).
-  bool DeletePartMemos(const std::string& name, const std::string& stem, int last, int first,
-                       int upto);
   // After a core call: whether the link is closed, the window then
   // unsynchronized (a refusal has already shown its message and fallen back).
   bool EndedByLink(const WindowFeedback& feedback);
@@ -150,9 +121,6 @@ class Client : public memofs::MemoFsHost {
   bool synchronized_ = false;
   // An exchange of the running command failed: its table is not to be trusted.
   bool link_lost_ = false;
-  // At most one computer file is open at a time.
-  std::unique_ptr<InputFile> in_file_;
-  std::unique_ptr<OutputFile> out_file_;
 };
 
 }  // namespace tavo::commands

@@ -11,17 +11,6 @@
 
 namespace tavo::commands {
 
-namespace {
-
-// A whole line other than "found" means the memo is gone already; silence
-// proves nothing and is a failure like a missing "ok".
-bool DeleteFailed(const link::DelResult& deleted) {
-  return deleted.found == link::Word::kTimedOut ||
-         (deleted.found == link::Word::kExpected && !deleted.ok);
-}
-
-}  // namespace
-
 void Client::Delete_Click() {
   RunInView([&] { DeleteMemos(); }, [&] { DeleteInDirectory(); });
 }
@@ -82,25 +71,11 @@ void Client::DeleteInDirectory() {
   // A table left by a failed exchange may be half read; shown as current it
   // would invite writes that wipe the real index.
   if (!link_lost_) {
-    Step([&] { FillOrganizerPane(); });
-    Step([&] { SetSynchronized(); });
+    FillOrganizerPane();
+    SetSynchronized();
   }
   link_.ClosePort();
   EndStatus();
-}
-
-bool Client::DeletePartMemos(const std::string& name, const std::string& stem, int last, int first,
-                             int upto) {
-  for (int part = first; part <= upto; ++part) {
-    const int percent = last == 0 ? 100 : Percent(part, last);
-    ShowStatus("Deleting file " + Trim(name) + " (" + std::to_string(percent) + "%) ...");
-    const link::DelResult deleted = link::DelExchange(link_, memofs::PartName(stem, part, last));
-    if (DeleteFailed(deleted)) {
-      LinkLost();
-      return false;
-    }
-  }
-  return true;
 }
 
 }  // namespace tavo::commands

@@ -106,7 +106,6 @@ class Session : private memofs::MemoFsHost {
   void LinkLost() override {
     FailLink("the organizer did not answer as expected (reading or writing an index)");
   }
-  void FillOrganizerPane() override {}
 
   // Runs one top-level operation: its result is its heaviest item's.
   template <typename F>

@@ -138,11 +138,8 @@ void MakeOrganizerDirectory(MemoFs& fs, const std::string& name) {
     state.DirectoryTable.pop_back();
     return;
   }
-  // The parent again, now listing the new entry. After a failed read the
-  // table is not the organizer's: it must not be shown over the
-  // unsynchronized pane.
-  if (!ReadIndex(fs)) return;
-  fs.host.FillOrganizerPane();
+  // The parent again, now listing the new entry; the caller shows it.
+  ReadIndex(fs);
 }
 
 }  // namespace tavo::memofs

@@ -7,8 +7,8 @@
 
 namespace tavo::memofs {
 
-// What the memo file system needs of the window: messages, the fall to the
-// unsynchronized state and a refill of the organizer pane.
+// What the memo file system needs of its user: messages, and the fall to
+// the unsynchronized state after a refusal or a failed exchange.
 class MemoFsHost {
  public:
   virtual ~MemoFsHost() = default;
@@ -17,7 +17,6 @@ class MemoFsHost {
   // An exchange failed: unsynchronized, and the table may no longer be the
   // organizer's picture of the directory.
   virtual void LinkLost() = 0;
-  virtual void FillOrganizerPane() = 0;
 };
 
 struct MemoFs {

@@ -24,7 +24,6 @@ struct IndexIoTest : ::testing::Test, MemoFsHost {
   void ShowError(const std::string& text) override { errors.push_back(text); }
   void SetUnsynchronized() override { ++unsynchronized; }
   void LinkLost() override { ++unsynchronized; }
-  void FillOrganizerPane() override {}
 
   static std::string PutOf(const std::string& name, const std::string& text) {
     const std::string image = BuildMemoImage(name, text);
