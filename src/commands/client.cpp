@@ -27,8 +27,7 @@ std::string OverwriteQuestion(const std::string& name) {
 
 void Client::ShowStatus(const std::string& text) {
   if (!view_.StatusLoaded()) {
-    state_.StopRequested = 0;
-    cancel_.Reset();
+    ClearStop();
   }
   view_.StatusShow(text);
 }

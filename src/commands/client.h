@@ -65,6 +65,7 @@ class Client : public memofs::MemoFsHost {
   bool Busy() const { return busy_; }
 
   void ShowError(const std::string& text) override { view_.ShowMessage(text); }
+  bool CancelRequested() const override { return state_.StopRequested == 1; }
 
   ClientState& state() { return state_; }
   // False from SetUnsynchronized until SetSynchronized.
@@ -104,6 +105,11 @@ class Client : public memofs::MemoFsHost {
   // unsynchronized (a refusal has already shown its message and fallen back).
   bool EndedByLink(const WindowFeedback& feedback);
 
+  // Forgets a Cancel (and a refusal's stop) once the command has acted on it.
+  void ClearStop() {
+    state_.StopRequested = 0;
+    cancel_.Reset();
+  }
   // Shows a status text; loading the window clears StopRequested and the token.
   void ShowStatus(const std::string& text);
   // Enables the main window and unloads the status window.
@@ -114,8 +120,8 @@ class Client : public memofs::MemoFsHost {
   ClientView& view_;
   link::SerialLink& link_;
   ComputerFiles& files_;
-  // Stops the core's operation under way: the user's Cancel, or the window
-  // ending a command at a refusal.
+  // Stops the core's operation under way: the user's Cancel (which alone
+  // sets StopRequested), or the window ending a command at a refusal.
   core::CancelToken cancel_;
   bool busy_ = false;
   bool synchronized_ = false;

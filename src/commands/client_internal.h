@@ -36,8 +36,7 @@ template <typename MemoView, typename DirectoryView>
 void Client::RunInView(MemoView&& memo_view, DirectoryView&& directory_view) {
   BusyScope busy(busy_);
   Guarded([&] {
-    state_.StopRequested = 0;
-    cancel_.Reset();
+    ClearStop();
     link_lost_ = false;
     if (state_.MemoViewActive == 1) {
       std::forward<MemoView>(memo_view)();

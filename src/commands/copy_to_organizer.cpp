@@ -29,8 +29,7 @@ void Client::CopyFilesToMemos() {
     session.StoreMemo(folder + text, text);
     if (EndedByLink(feedback)) return;
     if (cancel_.Cancelled()) {
-      state_.StopRequested = 0;
-      cancel_.Reset();
+      ClearStop();
       break;
     }
   }

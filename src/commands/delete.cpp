@@ -27,8 +27,7 @@ void Client::DeleteMemos() {
       if (EndedByLink(feedback)) return;
     }
     if (cancel_.Cancelled()) {
-      state_.StopRequested = 0;
-      cancel_.Reset();
+      ClearStop();
       break;
     }
   }

@@ -81,8 +81,6 @@ void Session::LinkFailedAt(const Item& item) {
 }
 
 memofs::MemoFs Session::Fs() {
-  // memofs reads StopRequested to leave a missing index alone after a Cancel.
-  state_.StopRequested = Stopped() ? 1 : 0;
   refused_ = false;
   refusal_.clear();
   return memofs::MemoFs{link_, state_, *this};

@@ -99,6 +99,7 @@ class Session : private memofs::MemoFsHost {
 
   // memofs::MemoFsHost: refusals are recorded, a failed exchange closes the link.
   void ShowError(const std::string& text) override { refusal_ = text; }
+  bool CancelRequested() const override { return Stopped(); }
   void SetUnsynchronized() override {
     refused_ = true;
     feedback_.Refused(refusal_);
