@@ -14,9 +14,9 @@ namespace tavo::core {
 
 // The organizer file operations, free of any pane: each works on the current
 // organizer directory (or the plain memos) and computer program paths
-// ("c:\dir\name", see commands/computer_files.h), and sends exactly the
-// exchanges, in the same order, that the window's command sends for the same
-// item. The guarantees live here once: a new file is stored whole before an
+// ("c:\dir\name", see commands/computer_files.h). The window's commands and
+// tavo-cli both run on it, so an item goes over the wire the same way from
+// either. The guarantees live here once: a new file is stored whole before an
 // index names it and before the file it replaces goes, an index stops naming
 // an item before the item goes, silence is never read as "not found",
 // hostile names are refused, a full directory is refused before anything is
@@ -25,7 +25,8 @@ namespace tavo::core {
 // The caller opens the link; a session uses it until an exchange fails, then
 // closes it (every later call ends kLinkFailed at once). Refusals end the item
 // and the operation goes on with the next; the window, which stops a whole
-// command at a refusal, sets the cancel token from Feedback::Ended.
+// command at a refusal, sets the cancel token from Feedback::Ended (or
+// Feedback::Refused).
 class Session : private memofs::MemoFsHost {
  public:
   Session(link::SerialLink& link, commands::ComputerFiles& files, Feedback& feedback,
