@@ -485,7 +485,7 @@ class QuietHost : public memofs::MemoFsHost, public link::LinkHost {
   void ShowError(const std::string& text) override { errors.push_back(text); }
   void SetUnsynchronized() override { errors.emplace_back("unsynchronized"); }
   void LinkLost() override { errors.emplace_back("link lost"); }
-  void FillOrganizerPane() override {}
+  bool CancelRequested() const override { return false; }
   void PumpEvents() override {}
   void ShowLinkError(const std::string& text) override { errors.push_back(text); }
   std::vector<std::string> errors;

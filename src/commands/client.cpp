@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "commands/client_internal.h"
+#include "commands/window_feedback.h"
+#include "core/session.h"
 #include "link/exchanges.h"
 #include "memofs/exchange_sort.h"
 
@@ -24,19 +26,15 @@ std::string OverwriteQuestion(const std::string& name) {
 // ---- status window and link state ----
 
 void Client::ShowStatus(const std::string& text) {
-  if (!view_.StatusLoaded()) state_.StopRequested = 0;
+  if (!view_.StatusLoaded()) {
+    ClearStop();
+  }
   view_.StatusShow(text);
 }
 
 void Client::EndStatus() {
   view_.SetMainWindowEnabled(true);
   view_.StatusUnload();
-}
-
-void Client::CloseComputerFiles() {
-  // An output file dropped without Commit leaves the old file as it was.
-  in_file_.reset();
-  out_file_.reset();
 }
 
 void Client::SetUnsynchronized() {
@@ -49,7 +47,6 @@ void Client::SetUnsynchronized() {
     } catch (...) {
     }
   };
-  step([&] { CloseComputerFiles(); });
   step([&] {
     view_.SetOrganizerRows({PaneRow{kUnsynchronizedRow, ""}});
     view_.SetOrganizerPaneEnabled(false);
@@ -73,12 +70,10 @@ void Client::SetSynchronized() {
   for (OrganizerButton button : kOrganizerButtons) view_.SetOrganizerButtonEnabled(button, true);
 }
 
-void Client::EndCommandIfUnsynchronized() {
-  if (!link_.IsOpen()) throw CommandEnded{};
-}
-
-void Client::RequireLink() {
-  if (!link_.IsOpen()) throw link::LinkClosed{};
+bool Client::EndedByLink(const WindowFeedback& feedback) {
+  if (link_.IsOpen()) return false;
+  if (!feedback.FellBack() && !link_lost_) LinkLost();
+  return true;
 }
 
 int Client::OpenOrganizerPort() {
@@ -95,33 +90,9 @@ bool Client::OpenWithStatus(const std::string& text) {
   return false;
 }
 
-Client::Entered Client::EnterDirectoryRow(int row) {
-  const std::string child =
-      memofs::ChildIndexName(state_.CurrentIndexName, state_.DirectoryTable[row].EntryNumber);
-  if (child.size() > memofs::kMaxMemoName) {
-    view_.ShowMessage(memofs::kTooDeepMessage);
-    state_.StopRequested = 1;
-    return Entered::kTooDeep;
-  }
-  state_.CurrentIndexName = child;
-  ++state_.CurrentDepth;
-  return ReadIndex() ? Entered::kYes : Entered::kLinkLost;
-}
-
-bool Client::LeaveDirectory() {
-  state_.CurrentIndexName = memofs::ParentIndexName(state_.CurrentIndexName);
-  --state_.CurrentDepth;
-  return ReadIndex();
-}
-
 bool Client::ReadIndex(memofs::Listed listed) {
   memofs::MemoFs fs = Fs();
   return memofs::ReadIndex(fs, listed);
-}
-
-bool Client::WriteIndex() {
-  memofs::MemoFs fs = Fs();
-  return memofs::WriteIndex(fs);
 }
 
 // ---- organizer pane ----
@@ -165,16 +136,9 @@ int Client::SelectedOrganizerRow() const {
   return -1;
 }
 
-int Client::LookUpPaneText(const std::string& text) const {
-  const int exact = memofs::FindEntry(state_, text);
-  if (exact >= 0) return exact;
-  return memofs::FindEntry(state_, Trim(text));
-}
-
 void Client::Synchronize_Click() {
   BusyScope busy(busy_);
   Guarded([&] {
-    CloseComputerFiles();
     ShowStatus("Synchronizing (can take some time - wait, please) ...");
     view_.PumpEvents();
     state_.MemoViewActive = 0;
@@ -286,7 +250,6 @@ void Client::ListView1_DblClick() {
 void Client::CreateDir_Click() {
   BusyScope busy(busy_);
   Guarded([&] {
-    CloseComputerFiles();
     link_lost_ = false;
     const NewDirectoryAnswer answer = view_.AskNewDirectoryName();
     ShowStatus("Creating directory ...");
@@ -300,16 +263,16 @@ void Client::CreateDir_Click() {
         EndStatus();
         return;
       }
-      Step([&] {
-        memofs::MemoFs fs = Fs();
-        memofs::MakeOrganizerDirectory(fs, answer.NewDirectoryName);
-      });
+      WindowFeedback feedback(*this);
+      core::Session session(link_, files_, feedback, cancel_, state_);
+      session.MakeDirectory(answer.NewDirectoryName);
+      EndedByLink(feedback);
       // After a refusal the table is still the directory's; after a failed
       // exchange it may be half read, and showing it as current would invite
       // writes that wipe the real index.
       if (!link_lost_) {
-        Step([&] { FillOrganizerPane(); });
-        Step([&] { SetSynchronized(); });
+        FillOrganizerPane();
+        SetSynchronized();
       }
       link_.ClosePort();
     }

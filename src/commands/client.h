@@ -9,16 +9,15 @@
 #include "commands/client_state.h"
 #include "commands/client_view.h"
 #include "commands/computer_files.h"
+#include "core/feedback.h"
 #include "link/serial_link.h"
 #include "memofs/index_io.h"
 
 namespace tavo::commands {
 
-// Ends a whole command after SetUnsynchronized, from any depth of a walk.
-// Caught only by the command handlers below; never leaves them.
-class CommandEnded {};
-
 // Forwards the link's needs to the view.
+class WindowFeedback;
+
 class ViewLinkHost : public link::LinkHost {
  public:
   explicit ViewLinkHost(ClientView& view) : view_(view) {}
@@ -32,6 +31,8 @@ class ViewLinkHost : public link::LinkHost {
 // The user's commands, run on the one UI thread against the view interface.
 // No handler lets an exception out.
 class Client : public memofs::MemoFsHost {
+  friend class WindowFeedback;
+
  public:
   Client(ClientState& state, ClientView& view, link::SerialLink& link, ComputerFiles& files)
       : state_(state), view_(view), link_(link), files_(files) {}
@@ -39,7 +40,7 @@ class Client : public memofs::MemoFsHost {
   // Organizer pane and link state.
   void Synchronize_Click();
   void ListView1_DblClick();
-  void FillOrganizerPane() override;
+  void FillOrganizerPane();
   void SetUnsynchronized() override;
   void LinkLost() override;
   void SetSynchronized();
@@ -56,32 +57,24 @@ class Client : public memofs::MemoFsHost {
   void ListView2_DblClick();
 
   // The status window's "Cancel" (and its close box).
-  void RequestStop() { state_.StopRequested = 1; }
+  void RequestStop() {
+    state_.StopRequested = 1;
+    cancel_.Cancel();
+  }
   // True while a command that talks to the organizer runs.
   bool Busy() const { return busy_; }
 
   void ShowError(const std::string& text) override { view_.ShowMessage(text); }
+  bool CancelRequested() const override { return state_.StopRequested == 1; }
 
   ClientState& state() { return state_; }
   // False from SetUnsynchronized until SetSynchronized.
   bool Synchronized() const { return synchronized_; }
 
  private:
-  // A pane text that names no row of the table: abandons the step under way.
-  class NameNotFound {};
-
-  // Runs one step of a handler: a step that meets a closed link or a missing
-  // name is abandoned and the handler goes on with its next step.
-  template <typename F>
-  void Step(F&& step);
   // Handler body guard: nothing leaves a handler.
   template <typename F>
   void Guarded(F&& body);
-  // After an exchange failed: the link is closed, so the command ends here.
-  void EndCommandIfUnsynchronized();
-  // Throws link::LinkClosed when the link is closed (the step goes no further).
-  void RequireLink();
-
   int OpenOrganizerPort();
   // Shows the status text, lets events run and opens the port; after a
   // failed opening the window is unsynchronized and the result is false.
@@ -89,70 +82,35 @@ class Client : public memofs::MemoFsHost {
   // Copy1, Copy2 and Delete: the memo view's form or the directory view's.
   template <typename MemoView, typename DirectoryView>
   void RunInView(MemoView&& memo_view, DirectoryView&& directory_view);
-  // Enters the directory of table row `row` and reads its index. kTooDeep: its
-  // index name would be too long (message shown, StopRequested = 1, nothing
-  // changed). kLinkLost: the read failed and the window is unsynchronized.
-  enum class Entered { kYes, kTooDeep, kLinkLost };
-  Entered EnterDirectoryRow(int row);
-  // Back to the parent directory and its index; false when the read failed.
-  bool LeaveDirectory();
-  void CloseComputerFiles();
   bool ReadIndex(memofs::Listed listed = memofs::Listed::kUnknown);
-  bool WriteIndex();
   std::string ComputerRoot() const { return state_.ComputerDrive + ":"; }
 
   // Pane helpers.
   int SelectedOrganizerRow() const;
   void BuildMemoView();
   void EnterOrganizerDirectory(int row);
-  // Table row of a pane text: exact first, then trimmed.
-  int LookUpPaneText(const std::string& text) const;
 
   // Copy to the computer.
   void CopyMemosToComputer();
   void CopyTreeToComputer();
-  void CopyDirectoryToComputer(const std::string& base, const std::string& rel,
-                               const std::string& name);
-  void CopyFileToComputer(const std::string& base, const std::string& rel, const std::string& name);
-  // Makes the computer directory for a copied one; warns when a link or a
-  // file stands in its way. False when its contents must not be written.
-  bool MakeComputerDirectory(const std::string& path, const std::string& rel);
-  // Whether `name` may become a file or directory on the computer; warns if not.
-  bool SafeComputerName(const std::string& name, const std::string& rel);
-  // Whether the file at `target` may be written: nothing is there, or a file
-  // the user lets go. Warns about anything else.
-  bool MayWriteComputerFile(const std::string& target, const std::string& rel);
 
   // Copy to the organizer.
   void CopyFilesToMemos();
   void CopyTreeToOrganizer();
-  void CopyDirectoryToOrganizer(const std::string& base, const std::string& rel,
-                                const std::string& name);
-  void CopyFileToOrganizer(const std::string& base, const std::string& rel,
-                           const std::string& name);
-  // Whether `name` can be stored as an organizer name; warns if not.
-  bool StorableOrganizerName(const std::string& name, const std::string& rel, bool in_index);
-  // Reads exactly `count` bytes of the open input file; nullopt on error or early end.
-  std::optional<std::string> ReadPiece(std::size_t count);
 
   // Delete.
   void DeleteMemos();
   void DeleteInDirectory();
-  // Deletes parts first..upto of the file stored under `stem`; false after a
-  // failed exchange (the link is then closed).
-  bool DeletePartMemos(const std::string& name, const std::string& stem, int last, int first,
-                       int upto);
-  // Deletes all parts of a file row of the current directory.
-  bool DeleteFileParts(const memofs::DirectoryEntry& entry);
-  // Removes rows from the table and writes the index; on failure the table
-  // is restored and LinkClosed thrown.
-  void Unlist(const std::vector<memofs::DirectoryEntry>& rows);
-  // Unlists a file (its index is written) and deletes its parts; false after
-  // a failed exchange.
-  bool DeleteOrganizerFile(const std::string& name);
-  void DeleteOrganizerDirectory(const std::string& name);
+  // After a core call: whether the link is closed, the window then
+  // unsynchronized (a refusal has already shown its message and fallen back).
+  bool EndedByLink(const WindowFeedback& feedback);
 
-  // Shows a status text; loading the window clears StopRequested.
+  // Forgets a Cancel (and a refusal's stop) once the command has acted on it.
+  void ClearStop() {
+    state_.StopRequested = 0;
+    cancel_.Reset();
+  }
+  // Shows a status text; loading the window clears StopRequested and the token.
   void ShowStatus(const std::string& text);
   // Enables the main window and unloads the status window.
   void EndStatus();
@@ -162,13 +120,13 @@ class Client : public memofs::MemoFsHost {
   ClientView& view_;
   link::SerialLink& link_;
   ComputerFiles& files_;
+  // Stops the core's operation under way: the user's Cancel (which alone
+  // sets StopRequested), or the window ending a command at a refusal.
+  core::CancelToken cancel_;
   bool busy_ = false;
   bool synchronized_ = false;
   // An exchange of the running command failed: its table is not to be trusted.
   bool link_lost_ = false;
-  // At most one computer file is open at a time.
-  std::unique_ptr<InputFile> in_file_;
-  std::unique_ptr<OutputFile> out_file_;
 };
 
 }  // namespace tavo::commands

@@ -36,8 +36,7 @@ template <typename MemoView, typename DirectoryView>
 void Client::RunInView(MemoView&& memo_view, DirectoryView&& directory_view) {
   BusyScope busy(busy_);
   Guarded([&] {
-    CloseComputerFiles();
-    state_.StopRequested = 0;
+    ClearStop();
     link_lost_ = false;
     if (state_.MemoViewActive == 1) {
       std::forward<MemoView>(memo_view)();
@@ -48,23 +47,12 @@ void Client::RunInView(MemoView&& memo_view, DirectoryView&& directory_view) {
 }
 
 template <typename F>
-void Client::Step(F&& step) {
-  try {
-    std::forward<F>(step)();
-  } catch (const link::LinkClosed&) {
-  } catch (const NameNotFound&) {
-  }
-}
-
-template <typename F>
 void Client::Guarded(F&& body) {
   try {
     std::forward<F>(body)();
-  } catch (const CommandEnded&) {
   } catch (const link::LinkClosed&) {
     // Only SetUnsynchronized closes the link during a command, so the
     // window is already in its unsynchronized state.
-  } catch (const NameNotFound&) {
   } catch (const std::exception&) {
     // Anything else (out of memory) leaves the organizer picture doubtful.
     SetUnsynchronized();

@@ -17,6 +17,31 @@ enum class Outcome {
   kLinkFailed,  // the organizer stopped answering or refused a write: the link is closed
 };
 
+// Reasons a front end tells apart from the rest.
+inline constexpr const char* kTooDeepReason =
+    "directories nested too deep (index name over 20 characters)";
+inline constexpr const char* kNotStorable =
+    "the name cannot be stored on the organizer (line end, character 0 or 255)";
+inline constexpr const char* kReservedRoot = "\"Sharp Memos\" is reserved at the root";
+inline constexpr const char* kNotOnComputer = "the name cannot be used on this computer";
+inline constexpr const char* kNoSuchFile = "no such file";
+inline constexpr const char* kNoSuchDirectory = "no such directory";
+inline constexpr const char* kOccupied = "a directory, link or special file has that name";
+inline constexpr const char* kNameRefused = "this computer cannot hold that name";
+inline constexpr const char* kCannotMake = "the directory cannot be made";
+inline constexpr const char* kFileExists = "a file of that name exists on the organizer";
+inline constexpr const char* kDirectoryExists = "a directory of that name exists on the organizer";
+inline constexpr const char* kTooBig = "too big for the organizer's index";
+inline constexpr const char* kPathTooLong =
+    "path too long: its memo names would exceed 20 characters";
+inline constexpr const char* kDirectoryFull = "the organizer directory is full";
+inline constexpr const char* kFileSystemName =
+    "names beginning with \"fs0\" belong to the file system";
+inline constexpr const char* kReservedTitle =
+    "a piece's title would begin with \"fs0\", the file system's";
+inline constexpr const char* kMemoNotStorable =
+    "the name cannot be stored on the organizer (line end or character 0)";
+
 struct Result {
   Outcome outcome = Outcome::kDone;
   std::string reason;  // why, for a person; empty when done
@@ -78,6 +103,10 @@ class Feedback {
   // known and before the next cancel test: a front end that stops at the first
   // refusal sets the token here.
   virtual void Ended(const Item& item, const Result& result) = 0;
+  // The memo file system refused to write an index (a full directory, a
+  // reserved name, too deep), with the window's message for it; the item's
+  // end follows. Before Ended, so the window shows its message first.
+  virtual void Refused(const std::string& /*message*/) {}
 };
 
 // The heavier of two results (the first of equal weight).

@@ -17,9 +17,13 @@ std::string LastLevel(const std::string& path) {
 
 }  // namespace
 
-bool Session::SafeTarget(const Item& item) {
-  const std::string name = LastLevel(item.computer);
-  if (memofs::PlainComputerName(name) && files_.IsStorableName(name)) return true;
+bool Session::SafeTarget(const Item& item, const std::string& name) {
+  // The organizer's name is checked as well as the target's last level: a
+  // name below a fetched directory could otherwise climb out of it.
+  const auto usable = [&](const std::string& level) {
+    return memofs::PlainComputerName(level) && files_.IsStorableName(level);
+  };
+  if (usable(name) && usable(LastLevel(item.computer))) return true;
   End(item, {Outcome::kFailed, kNotOnComputer});
   return false;
 }
@@ -32,12 +36,12 @@ bool Session::MayWrite(const Item& item, const std::string& target) {
     case commands::Occupant::kFile:
       return Overwrite(item);
     case commands::Occupant::kNotAFile:
-      End(item, {Outcome::kFailed, "a directory, link or special file has that name"});
+      End(item, {Outcome::kFailed, kOccupied});
       return false;
     case commands::Occupant::kNameRefused:
       break;
   }
-  End(item, {Outcome::kFailed, "this computer cannot hold that name"});
+  End(item, {Outcome::kFailed, kNameRefused});
   return false;
 }
 
@@ -55,32 +59,40 @@ bool Session::Overwrite(const Item& item) {
   return false;
 }
 
+Result Session::FetchDirectory(const std::string& name, const std::string& target) {
+  return Run([&] { Guard([&] { FetchDirectoryHere(name, target); }); });
+}
+
+Result Session::FetchFile(const std::string& name, const std::string& target) {
+  return Run([&] { Guard([&] { FetchFileHere(name, target); }); });
+}
+
 Result Session::Fetch(const std::string& name, const std::string& target) {
   return Run([&] {
     const std::optional<memofs::DirectoryEntry> entry = Find(name);
     if (!entry) {
       End(Here(name, target), {Outcome::kFailed, "no such file or directory"});
     } else if (entry->EntryType == memofs::kTypeDirectory) {
-      Guard([&] { FetchDirectory(name, target); });
+      Guard([&] { FetchDirectoryHere(name, target); });
     } else {
-      Guard([&] { FetchFile(name, target); });
+      Guard([&] { FetchFileHere(name, target); });
     }
   });
 }
 
-void Session::FetchDirectory(const std::string& name, const std::string& target) {
+void Session::FetchDirectoryHere(const std::string& name, const std::string& target) {
   const Item item = Here(name, target);
   Report(core::Step::kEnterDirectory, item);
   int row = memofs::FindEntry(state_, "<" + name + ">");
   if (row < 0) row = memofs::FindEntry(state_, "<" + memofs::Trim(name) + ">");
   if (row < 1 || state_.DirectoryTable[row].EntryType != memofs::kTypeDirectory) {
-    End(item, {Outcome::kFailed, "no such directory"});
+    End(item, {Outcome::kFailed, kNoSuchDirectory});
     return;
   }
-  if (!SafeTarget(item)) return;
+  if (!SafeTarget(item, memofs::Trim(name))) return;
   const Entered entered = EnterDirectoryRow(row);
   if (entered == Entered::kTooDeep) {
-    End(item, {Outcome::kFailed, kTooDeep});
+    End(item, {Outcome::kFailed, kTooDeepReason});
     return;
   }
   if (entered == Entered::kLinkLost) LinkFailedAt(item);
@@ -94,33 +106,38 @@ void Session::FetchDirectory(const std::string& name, const std::string& target)
     for (const memofs::DirectoryEntry& entry : entries) {
       const std::string next = target + "\\" + memofs::Trim(entry.EntryName);
       if (entry.EntryType == memofs::kTypeDirectory) {
-        FetchDirectory(entry.EntryName, next);
+        FetchDirectoryHere(entry.EntryName, next);
       } else if (entry.EntryType == memofs::kTypeFile) {
-        FetchFile(entry.EntryName, next);
+        FetchFileHere(entry.EntryName, next);
       }
       if (Stopped()) break;
     }
   }
+  // Said before the walk back up, which may fail.
+  if (!made) End(item, {Outcome::kFailed, kCannotMake});
   // Back up even after a Cancel, so the operation ends where it began.
   const bool cancelled = Stopped();
-  if (!LeaveDirectory()) LinkFailedAt(item);
-  if (cancelled) {
+  if (!LeaveDirectory()) {
+    if (!made) throw LinkUnwound{};
+    LinkFailedAt(item);
+  }
+  if (cancelled && made) {
     End(item, {Outcome::kCancelled, "cancelled"});
-  } else {
-    End(item, made ? Result{} : Result{Outcome::kFailed, "the directory cannot be made"});
+  } else if (made) {
+    End(item, {});
   }
 }
 
-void Session::FetchFile(const std::string& name, const std::string& target) {
+void Session::FetchFileHere(const std::string& name, const std::string& target) {
   const Item item = Here(name, target);
   int row = memofs::FindEntry(state_, name);
   if (row < 0) row = memofs::FindEntry(state_, memofs::Trim(name));
   if (row < 1 || state_.DirectoryTable[row].EntryType != memofs::kTypeFile) {
-    End(item, {Outcome::kFailed, "no such file"});
+    End(item, {Outcome::kFailed, kNoSuchFile});
     return;
   }
   const memofs::DirectoryEntry entry = state_.DirectoryTable[row];
-  if (!SafeTarget(item)) return;
+  if (!SafeTarget(item, memofs::Trim(name))) return;
   const int last = entry.EntryLastPart;
   const int last_size = entry.EntryLastPartSize;
   // A damaged row would ask for blocks the organizer cannot have.

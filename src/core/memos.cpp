@@ -69,13 +69,13 @@ Result Session::FetchMemo(const std::string& name, const std::string& target) {
     if (!EnsureMemoView()) return;
     const Item item = MemoItem(name, target);
     if (std::find(memos_.begin(), memos_.end(), name) == memos_.end()) {
-      End(item, {Outcome::kFailed, memofs::StartsWith(name, memofs::kRootIndexName)
-                                       ? "names beginning with \"fs0\" belong to the file system"
-                                       : "no such memo"});
+      End(item,
+          {Outcome::kFailed,
+           memofs::StartsWith(name, memofs::kRootIndexName) ? kFileSystemName : "no such memo"});
       return;
     }
     Report(core::Step::kCopyMemo, item);
-    if (!SafeTarget(item)) return;
+    if (!SafeTarget(item, name)) return;
     if (!MayWrite(item, target)) return;
     // A listed memo the organizer does not find: gone meanwhile, or a
     // garbled "found"; neither can be told from the other, so the link goes.
@@ -99,20 +99,18 @@ Result Session::StoreMemo(const std::string& source, const std::string& name) {
     const std::string trimmed = memofs::Trim(name);
     const Item item = MemoItem(trimmed, source);
     if (!memofs::StorableName(name, false)) {
-      End(item, {Outcome::kFailed,
-                 "the name cannot be stored on the organizer (line end or "
-                 "character 0)"});
+      End(item, {Outcome::kFailed, kMemoNotStorable});
       return;
     }
     // Memos named like the file system's own would overwrite its indexes and parts.
     if (memofs::StartsWith(trimmed, memofs::kRootIndexName)) {
-      End(item, {Outcome::kFailed, "names beginning with \"fs0\" belong to the file system"});
+      End(item, {Outcome::kFailed, kFileSystemName});
       return;
     }
     const std::optional<std::int64_t> size = files_.FileSize(source);
     // So would the numbered titles of a longer file ("fs" + "0...").
     if (size && memofs::AnyReservedTitle(trimmed, *size)) {
-      End(item, {Outcome::kFailed, "a piece's title would begin with \"fs0\", the file system's"});
+      End(item, {Outcome::kFailed, kReservedTitle});
       return;
     }
     std::unique_ptr<commands::InputFile> in = size ? files_.OpenRead(source) : nullptr;
@@ -203,9 +201,9 @@ Result Session::DeleteMemo(const std::string& name) {
     const Item item = MemoItem(name, "");
     const auto listed = std::find(memos_.begin(), memos_.end(), name);
     if (listed == memos_.end()) {
-      End(item, {Outcome::kFailed, memofs::StartsWith(name, memofs::kRootIndexName)
-                                       ? "names beginning with \"fs0\" belong to the file system"
-                                       : "no such memo"});
+      End(item,
+          {Outcome::kFailed,
+           memofs::StartsWith(name, memofs::kRootIndexName) ? kFileSystemName : "no such memo"});
       return;
     }
     Report(core::Step::kDeleteMemo, item);

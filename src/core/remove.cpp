@@ -43,6 +43,32 @@ Result Session::Remove(const std::string& name) {
   });
 }
 
+Result Session::RemoveFile(const std::string& name) {
+  return Run([&] {
+    bool index_written = false;
+    Guard([&] {
+      DeleteOrganizerFile(name);
+      index_written = true;
+    });
+    if (!index_written && link_.IsOpen()) Guard([&] { WriteIndex(); });
+  });
+}
+
+Result Session::RemoveDirectory(const std::string& name) {
+  return Run([&] {
+    if (name == ".." || (name == memofs::kReservedName && state_.CurrentDepth == 0)) {
+      // The parent's row and the memo view's are never deleted.
+      End(Here(name, ""),
+          {Outcome::kFailed, name == ".." ? "not a directory of its own" : kReservedRoot});
+    } else {
+      Guard([&] { DeleteOrganizerDirectory(name); });
+    }
+    Guard([&] {
+      if (!WriteIndex()) RequireLink(Here(name, ""));
+    });
+  });
+}
+
 bool Session::DeletePartMemos(const Item& item, const std::string& stem, int last, int first,
                               int upto) {
   for (int part = first; part <= upto; ++part) {
@@ -83,7 +109,7 @@ void Session::DeleteOrganizerFile(const std::string& name) {
   const int row = LookUp(name);
   // Never take a directory's number for a file's parts.
   if (row < 1 || state_.DirectoryTable[row].EntryType != memofs::kTypeFile) {
-    End(item, {Outcome::kFailed, "no such file"});
+    End(item, {Outcome::kFailed, kNoSuchFile});
     throw Abandoned{};
   }
   const memofs::DirectoryEntry entry = state_.DirectoryTable[row];
@@ -103,7 +129,7 @@ void Session::DeleteOrganizerDirectory(const std::string& name) {
   Report(core::Step::kEnterDirectory, item);
   const int row = LookUp("<" + name + ">");
   if (row < 1 || state_.DirectoryTable[row].EntryType != memofs::kTypeDirectory) {
-    End(item, {Outcome::kFailed, "no such directory"});
+    End(item, {Outcome::kFailed, kNoSuchDirectory});
     throw Abandoned{};
   }
   const std::string exact = state_.DirectoryTable[row].EntryName;
@@ -116,7 +142,7 @@ void Session::DeleteOrganizerDirectory(const std::string& name) {
     case Entered::kYes:
       break;
     case Entered::kTooDeep:
-      End(item, {Outcome::kFailed, kTooDeep});
+      End(item, {Outcome::kFailed, kTooDeepReason});
       return;
     case Entered::kLinkLost:
       LinkFailedAt(item);
@@ -173,7 +199,7 @@ void Session::DeleteOrganizerDirectory(const std::string& name) {
   Report(core::Step::kDeleteDirectory, item);
   const int again = memofs::FindEntry(state_, "<" + exact + ">");
   if (again < 1) {
-    End(item, {Outcome::kFailed, "no such directory"});
+    End(item, {Outcome::kFailed, kNoSuchDirectory});
     throw Abandoned{};
   }
   const memofs::DirectoryEntry entry = state_.DirectoryTable[again];

@@ -33,6 +33,20 @@ std::string SilenceOrGarble(bool silent) {
                 : "the organizer's answer was garbled or cut short";
 }
 
+Session::Session(link::SerialLink& link, commands::ComputerFiles& files, Feedback& feedback,
+                 CancelToken& cancel, memofs::OrganizerState& state)
+    : link_(link),
+      files_(files),
+      feedback_(feedback),
+      cancel_(cancel),
+      state_(state),
+      view_(state.MemoViewActive == 1 ? View::kMemos : View::kDirectory),
+      adopted_(true) {
+  if (view_ != View::kMemos) return;
+  for (int r = 1; r < state_.EntryCount(); ++r)
+    memos_.push_back(state_.DirectoryTable[r].EntryName);
+}
+
 // ---- bookkeeping ----
 
 void Session::End(const Item& item, const Result& result) {
@@ -67,16 +81,14 @@ void Session::LinkFailedAt(const Item& item) {
 }
 
 memofs::MemoFs Session::Fs() {
-  // memofs reads StopRequested to leave a missing index alone after a Cancel.
-  state_.StopRequested = Stopped() ? 1 : 0;
   refused_ = false;
   refusal_.clear();
   return memofs::MemoFs{link_, state_, *this};
 }
 
 std::string Session::RefusalReason() const {
-  if (refusal_ == memofs::kFullDirectoryMessage) return "the organizer directory is full";
-  if (refusal_ == memofs::kTooDeepMessage) return kTooDeep;
+  if (refusal_ == memofs::kFullDirectoryMessage) return kDirectoryFull;
+  if (refusal_ == memofs::kTooDeepMessage) return kTooDeepReason;
   if (memofs::StartsWith(refusal_, "Error: Can't create directory with reserved name")) {
     return kReservedRoot;
   }
@@ -106,6 +118,7 @@ Result Session::OpenRoot() {
   state_.CurrentIndexName = memofs::kRootIndexName;
   state_.CurrentDepth = 0;
   path_.clear();
+  adopted_ = false;
   view_ = View::kNone;
   Report(core::Step::kEnterDirectory, Item{});
   if (!ReadIndex()) return {Outcome::kLinkFailed, link_reason_};
@@ -138,7 +151,7 @@ int Session::LookUp(const std::string& text) const {
 
 Result Session::Walk(const std::vector<std::string>& path) {
   return Run([&] {
-    const bool on_the_way = view_ == View::kDirectory && path_.size() <= path.size() &&
+    const bool on_the_way = !adopted_ && view_ == View::kDirectory && path_.size() <= path.size() &&
                             std::equal(path_.begin(), path_.end(), path.begin());
     if (!on_the_way) {
       const Result root = OpenRoot();
@@ -159,7 +172,7 @@ Result Session::Walk(const std::vector<std::string>& path) {
         case Entered::kYes:
           break;
         case Entered::kTooDeep:
-          worst_ = {Outcome::kFailed, kTooDeep};
+          worst_ = {Outcome::kFailed, kTooDeepReason};
           return;
         case Entered::kLinkLost:
           worst_ = {Outcome::kLinkFailed, link_reason_};
@@ -205,7 +218,9 @@ Result Session::MakeDirectory(const std::string& name) {
       End(item, {Outcome::kFailed, kNotStorable});
       return;
     }
-    if (const auto existing = Find(name)) {
+    // The reserved name is memofs's to refuse, whatever the root holds.
+    const bool reserved = name == memofs::kReservedName && state_.CurrentDepth == 0;
+    if (const auto existing = reserved ? std::nullopt : Find(name)) {
       End(item, existing->EntryType == memofs::kTypeDirectory
                     ? Result{Outcome::kSkipped, "exists already"}
                     : Result{Outcome::kFailed, "a file of that name exists"});

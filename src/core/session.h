@@ -14,9 +14,9 @@ namespace tavo::core {
 
 // The organizer file operations, free of any pane: each works on the current
 // organizer directory (or the plain memos) and computer program paths
-// ("c:\dir\name", see commands/computer_files.h), and sends exactly the
-// exchanges, in the same order, that the window's command sends for the same
-// item. The guarantees live here once: a new file is stored whole before an
+// ("c:\dir\name", see commands/computer_files.h). The window's commands and
+// tavo-cli both run on it, so an item goes over the wire the same way from
+// either. The guarantees live here once: a new file is stored whole before an
 // index names it and before the file it replaces goes, an index stops naming
 // an item before the item goes, silence is never read as "not found",
 // hostile names are refused, a full directory is refused before anything is
@@ -25,12 +25,18 @@ namespace tavo::core {
 // The caller opens the link; a session uses it until an exchange fails, then
 // closes it (every later call ends kLinkFailed at once). Refusals end the item
 // and the operation goes on with the next; the window, which stops a whole
-// command at a refusal, sets the cancel token from Feedback::Ended.
+// command at a refusal, sets the cancel token from Feedback::Ended (or
+// Feedback::Refused).
 class Session : private memofs::MemoFsHost {
  public:
   Session(link::SerialLink& link, commands::ComputerFiles& files, Feedback& feedback,
           CancelToken& cancel)
-      : link_(link), files_(files), feedback_(feedback), cancel_(cancel) {}
+      : link_(link), files_(files), feedback_(feedback), cancel_(cancel), state_(own_state_) {}
+  // A session on the window's own table: it starts in the directory (or the
+  // memo list) that `state` holds, and names its items from there. Walk
+  // starts such a session from the root.
+  Session(link::SerialLink& link, commands::ComputerFiles& files, Feedback& feedback,
+          CancelToken& cancel, memofs::OrganizerState& state);
 
   // ---- Directories of the memo file system ----
 
@@ -51,6 +57,10 @@ class Session : private memofs::MemoFsHost {
   // The file or directory `name` of the current directory, with everything
   // below it, to `target` (the file or the directory to make).
   Result Fetch(const std::string& name, const std::string& target);
+  // The window's halves of Fetch, for a row whose kind the pane shows: the
+  // name is matched exactly, then trimmed.
+  Result FetchDirectory(const std::string& name, const std::string& target);
+  Result FetchFile(const std::string& name, const std::string& target);
   // The computer file `source` as file `name` of the current directory,
   // replacing one of that name only as the feedback's answer allows.
   Result StoreFile(const std::string& source, const std::string& name);
@@ -59,6 +69,12 @@ class Session : private memofs::MemoFsHost {
   Result StoreDirectory(const std::string& source, const std::string& name);
   // The file or directory `name` of the current directory, with everything below it.
   Result Remove(const std::string& name);
+  // The window's halves of Remove, for a row whose kind the pane shows: the
+  // file `name` (matched exactly, then trimmed), or the directory `name` with
+  // everything below it. Either writes the index after an item it could not
+  // find, as the window's step does.
+  Result RemoveFile(const std::string& name);
+  Result RemoveDirectory(const std::string& name);
 
   // ---- Plain memos ----
 
@@ -84,11 +100,14 @@ class Session : private memofs::MemoFsHost {
 
   // memofs::MemoFsHost: refusals are recorded, a failed exchange closes the link.
   void ShowError(const std::string& text) override { refusal_ = text; }
-  void SetUnsynchronized() override { refused_ = true; }
+  bool CancelRequested() const override { return Stopped(); }
+  void SetUnsynchronized() override {
+    refused_ = true;
+    feedback_.Refused(refusal_);
+  }
   void LinkLost() override {
     FailLink("the organizer did not answer as expected (reading or writing an index)");
   }
-  void FillOrganizerPane() override {}
 
   // Runs one top-level operation: its result is its heaviest item's.
   template <typename F>
@@ -120,10 +139,10 @@ class Session : private memofs::MemoFsHost {
   int LookUp(const std::string& text) const;
 
   // The window's walks.
-  void FetchDirectory(const std::string& name, const std::string& target);
-  void FetchFile(const std::string& name, const std::string& target);
+  void FetchDirectoryHere(const std::string& name, const std::string& target);
+  void FetchFileHere(const std::string& name, const std::string& target);
   // Whether the last level of a target path may be written; ends the item if not.
-  bool SafeTarget(const Item& item);
+  bool SafeTarget(const Item& item, const std::string& name);
   // Whether target may be written: asks before replacing a file, refuses anything else.
   bool MayWrite(const Item& item, const std::string& target);
   bool Overwrite(const Item& item);
@@ -141,9 +160,12 @@ class Session : private memofs::MemoFsHost {
   commands::ComputerFiles& files_;
   Feedback& feedback_;
   CancelToken& cancel_;
-  memofs::OrganizerState state_;
+  memofs::OrganizerState own_state_;
+  memofs::OrganizerState& state_;
   std::vector<std::string> path_;  // names of the current directory
   View view_ = View::kNone;
+  // On the window's table: path_ is relative to where the session began.
+  bool adopted_ = false;
   std::vector<std::string> memos_;
   bool link_failed_ = false;
   std::string link_reason_;

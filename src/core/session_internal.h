@@ -11,13 +11,6 @@ namespace tavo::core {
 // Unwinds an operation after its item was ended kLinkFailed.
 class LinkUnwound {};
 
-inline constexpr const char* kTooDeep =
-    "directories nested too deep (index name over 20 characters)";
-inline constexpr const char* kNotStorable =
-    "the name cannot be stored on the organizer (line end, character 0 or 255)";
-inline constexpr const char* kReservedRoot = "\"Sharp Memos\" is reserved at the root";
-inline constexpr const char* kNotOnComputer = "the name cannot be used on this computer";
-
 // Why a "put " failed: a refusal (a whole line, such as "full") or a dead line.
 std::string RefusedOrSilent(const link::Reply& reply);
 

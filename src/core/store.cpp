@@ -45,7 +45,7 @@ void Session::StoreDirectoryHere(const std::string& source, const std::string& n
   Report(core::Step::kMakeDirectory, item);
   const int clash = memofs::FindEntry(state_, trimmed);
   if (clash >= 1 && state_.DirectoryTable[clash].EntryType == memofs::kTypeFile) {
-    End(item, {Outcome::kFailed, "a file of that name exists on the organizer"});
+    End(item, {Outcome::kFailed, kFileExists});
     return;
   }
   {
@@ -70,7 +70,7 @@ void Session::StoreDirectoryHere(const std::string& source, const std::string& n
   const Entered entered = EnterDirectoryRow(row);
   if (entered == Entered::kLinkLost) LinkFailedAt(item);
   if (entered == Entered::kTooDeep) {
-    End(item, {Outcome::kFailed, kTooDeep});
+    End(item, {Outcome::kFailed, kTooDeepReason});
     return;
   }
   // A stopped walk stays where it stopped, as the window's does.
@@ -109,7 +109,7 @@ void Session::StoreFileHere(const std::string& source, const std::string& name) 
   if (found >= 0) {
     switch (state_.DirectoryTable[found].EntryType) {
       case memofs::kTypeDirectory:
-        End(item, {Outcome::kFailed, "a directory of that name exists on the organizer"});
+        End(item, {Outcome::kFailed, kDirectoryExists});
         return;
       case memofs::kTypeRoot:
         End(item, {Outcome::kFailed, kReservedRoot});
@@ -133,7 +133,7 @@ void Session::StoreFileHere(const std::string& source, const std::string& name) 
   const std::int64_t last = *size / part_size;
   if (last > std::numeric_limits<std::int16_t>::max()) {
     // The part count is a 16-bit field of the index: more would wrap.
-    End(item, {Outcome::kFailed, "too big for the organizer's index"});
+    End(item, {Outcome::kFailed, kTooBig});
     return;
   }
   memofs::DirectoryEntry entry;
@@ -145,7 +145,7 @@ void Session::StoreFileHere(const std::string& source, const std::string& name) 
   entry.EntryNumber = static_cast<std::int16_t>(memofs::NewEntryNumber(state_));
   const std::string stem = memofs::ChildIndexName(state_.CurrentIndexName, entry.EntryNumber);
   if (stem.size() + 1 + static_cast<std::size_t>(memofs::DigitCount(last)) > memofs::kMaxMemoName) {
-    End(item, {Outcome::kFailed, "path too long: its memo names would exceed 20 characters"});
+    End(item, {Outcome::kFailed, kPathTooLong});
     return;
   }
   // The index must take the new row before any part is sent, or the parts
@@ -157,7 +157,7 @@ void Session::StoreFileHere(const std::string& source, const std::string& name) 
     after.push_back(entry);
   }
   if (memofs::BuildIndexText(after).size() > memofs::kMaxIndexText) {
-    End(item, {Outcome::kFailed, "the organizer directory is full"});
+    End(item, {Outcome::kFailed, kDirectoryFull});
     return;
   }
 

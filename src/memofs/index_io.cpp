@@ -28,7 +28,7 @@ std::optional<bool> ListsMemo(MemoFs& fs, const std::string& name) {
   const link::DirResult dir =
       link::DirExchange(fs.link, [&](const std::string& line, bool is_name) {
         listed = listed || (is_name && line == name);
-        return fs.state.StopRequested == 0;
+        return !fs.host.CancelRequested();
       });
   if (!dir.ok) return std::nullopt;
   return listed;
@@ -36,7 +36,6 @@ std::optional<bool> ListsMemo(MemoFs& fs, const std::string& name) {
 
 void RefuseFullDirectory(MemoFs& fs) {
   fs.host.ShowError(kFullDirectoryMessage);
-  fs.state.StopRequested = 1;
   fs.host.SetUnsynchronized();
 }
 
@@ -58,7 +57,7 @@ bool ReadIndex(MemoFs& fs, Listed listed) {
       }
       return true;
     case link::Word::kOther: {
-      if (state.StopRequested != 0) return true;
+      if (fs.host.CancelRequested()) return true;
       // Any whole line but "found" reads as "no such memo": a root never used,
       // or a directory whose index a cut-off run never stored. An organizer
       // that merely answered "busy" must not have its index wiped, so the
@@ -99,7 +98,6 @@ bool WriteIndex(MemoFs& fs) {
 void MakeOrganizerDirectory(MemoFs& fs, const std::string& name) {
   OrganizerState& state = fs.state;
   if (name == kReservedName && state.CurrentDepth == 0) {
-    state.StopRequested = 1;
     fs.host.ShowError(std::string("Error: Can't create directory with reserved name (") +
                       kReservedName + ")!");
     fs.host.SetUnsynchronized();
@@ -115,7 +113,6 @@ void MakeOrganizerDirectory(MemoFs& fs, const std::string& name) {
   const std::string child = ChildIndexName(state.CurrentIndexName, row.EntryNumber);
   if (child.size() > kMaxMemoName) {
     fs.host.ShowError(kTooDeepMessage);
-    state.StopRequested = 1;
     fs.host.SetUnsynchronized();
     return;
   }
@@ -138,11 +135,8 @@ void MakeOrganizerDirectory(MemoFs& fs, const std::string& name) {
     state.DirectoryTable.pop_back();
     return;
   }
-  // The parent again, now listing the new entry. After a failed read the
-  // table is not the organizer's: it must not be shown over the
-  // unsynchronized pane.
-  if (!ReadIndex(fs)) return;
-  fs.host.FillOrganizerPane();
+  // The parent again, now listing the new entry; the caller shows it.
+  ReadIndex(fs);
 }
 
 }  // namespace tavo::memofs

@@ -7,8 +7,8 @@
 
 namespace tavo::memofs {
 
-// What the memo file system needs of the window: messages, the fall to the
-// unsynchronized state and a refill of the organizer pane.
+// What the memo file system needs of its user: messages, and the fall to
+// the unsynchronized state after a refusal or a failed exchange.
 class MemoFsHost {
  public:
   virtual ~MemoFsHost() = default;
@@ -17,7 +17,8 @@ class MemoFsHost {
   // An exchange failed: unsynchronized, and the table may no longer be the
   // organizer's picture of the directory.
   virtual void LinkLost() = 0;
-  virtual void FillOrganizerPane() = 0;
+  // The user's Cancel: a missing index is then left alone, a listing ends.
+  virtual bool CancelRequested() const = 0;
 };
 
 struct MemoFs {
@@ -31,14 +32,15 @@ enum class Listed { kUnknown, kYes, kNo };
 
 // Replaces the table with the root/parent row and the entries of the index
 // memo CurrentIndexName. A complete reply other than "found" creates the index
-// empty unless StopRequested, but only once a "dir" shows no memo of that name:
+// empty unless the user cancelled, but only once a "dir" shows no memo of that name:
 // `listed` when the caller has just read one, else a "dir" of its own. A memo
 // that is there after all, a reply cut off by the time limit, a bad closing
 // word or a Cancel during that "dir" call LinkLost and write nothing; the
 // result is false then.
 bool ReadIndex(MemoFs& fs, Listed listed = Listed::kUnknown);
 // Writes rows 1.. as the index memo CurrentIndexName. False when not written
-// (full directory: message, StopRequested = 1; either way SetUnsynchronized).
+// (full directory: message; either way SetUnsynchronized). A refusal is no
+// Cancel: the caller decides whether it ends the command.
 bool WriteIndex(MemoFs& fs);
 // Creates directory `name` (untrimmed) in the current directory and its index.
 void MakeOrganizerDirectory(MemoFs& fs, const std::string& name);

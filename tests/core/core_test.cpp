@@ -312,6 +312,13 @@ TEST(Core, BadNamesAndPathsAreRefusedBeforeAnyExchange) {
   ASSERT_TRUE(rig.session.Walk({"A"}).Done());
   EXPECT_EQ(rig.session.Fetch("../up", "c:\\../up").outcome, Outcome::kFailed);
   EXPECT_EQ(rig.files.files.count("c:\\../up"), 0u);
+  // Nor one below a fetched directory, whichever separator it climbs with.
+  rig.organizer.PutText("fs0_0", IndexOf({File("..\\up", 0, 4, 1)}));
+  ASSERT_TRUE(rig.session.Walk({}).Done());
+  EXPECT_EQ(rig.session.Fetch("A", "c:\\A").outcome, Outcome::kFailed);
+  for (const auto& [path, text] : rig.files.files) {
+    EXPECT_EQ(path.find(".."), std::string::npos) << path;
+  }
   // Walks: a missing level, a file as a level.
   EXPECT_EQ(rig.session.Walk({"nope"}).reason, "no such directory");
   EXPECT_EQ(rig.session.Walk({"r", "x"}).reason, "not a directory");
@@ -406,6 +413,50 @@ TEST(Core, OrganizerPaths) {
   }
   for (const char* bad : {"a\\", "a\\b", "\\x4"})
     EXPECT_FALSE(core::ParseOrganizerPath(bad)) << bad;
+}
+
+// The window ends a command at a refusal through the core's token, never by
+// playing the user's Cancel: StopRequested stays clear.
+TEST(Core, TheWindowStopsAtARefusalWithoutACancel) {
+  struct Case {
+    const char* name;
+    std::function<void(SimRig&)> run;
+  };
+  const Case cases[] = {
+      {"copy >>>",
+       [](SimRig& rig) {
+         rig.ToComputer({"<no>", "<ok>"});
+       }},
+      {"delete",
+       [](SimRig& rig) {
+         rig.Delete({"<no>", "<ok>"});
+       }},
+      {"create dir inside ok",
+       [](SimRig& rig) {
+         rig.DoubleClick("<ok>");
+         rig.view.new_directories = {{1, "x"}};
+         rig.client.CreateDir_Click();
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SimRig rig;
+    // "ok" (9) has an index name of 20 characters, "no" (10) one of 21.
+    rig.Put({{"fs0", IndexOf({Dir("l1", 1000)})},
+             {"fs0_1000", IndexOf({Dir("l2", 1000)})},
+             {"fs0_1000_1000", IndexOf({Dir("l3", 1000)})},
+             {"fs0_1000_1000_1000", IndexOf({Dir("no", 10), Dir("ok", 9)})},
+             {"fs0_1000_1000_1000_9", ""}});
+    rig.Sync();
+    for (const char* row : {"<l1>", "<l2>", "<l3>"}) rig.DoubleClick(row);
+    c.run(rig);
+    EXPECT_EQ(rig.view.messages, Strings{memofs::kTooDeepMessage});
+    EXPECT_EQ(rig.state.StopRequested, 0);
+    EXPECT_TRUE(rig.Settled());
+    // The row after the refused one was left alone.
+    EXPECT_TRUE(rig.Has("fs0_1000_1000_1000_9"));
+    EXPECT_TRUE(rig.files.files.empty());
+  }
 }
 
 }  // namespace
