@@ -27,6 +27,7 @@ constexpr const char* kUnfinished = ".tavo-unfinished";  // marks a staging dire
 constexpr const char* kTree = "tree";
 constexpr const char* kMemos = "memos";
 constexpr const char* kHexDigits = "0123456789abcdef";
+constexpr std::size_t kMaxDiskName = 120;
 
 using Path = std::vector<std::string>;
 
@@ -284,11 +285,24 @@ std::string DiskName(const std::string& name) {
       out += static_cast<char>(std::toupper(kHexDigits[b & 0xf]));
     }
   }
+  // File names hold 255 bytes at most: a longer one is cut and told apart
+  // from others by a hash of the whole name (the manifest keeps the name).
+  if (out.size() > kMaxDiskName) {
+    std::size_t cut = kMaxDiskName - 20;
+    // Never in the middle of an escape.
+    const std::size_t percent = out.rfind('%', cut - 1);
+    if (percent != std::string::npos && percent + 3 > cut) cut = percent;
+    out.resize(cut);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(QByteArrayView(name.data(), static_cast<qsizetype>(name.size())));
+    out += "%~" + hash.result().toHex().left(16).toStdString();
+  }
   return out;
 }
 
 std::optional<std::string> NameFromDisk(const std::string& disk) {
   if (disk == "%") return std::string();
+  if (disk.find("%~") != std::string::npos) return std::nullopt;  // a cut name
   std::string out;
   for (std::size_t i = 0; i < disk.size(); ++i) {
     if (disk[i] != '%') {

@@ -29,7 +29,9 @@ int CheckCommand(MirrorEnv& env, bool deep, bool repair, bool yes);
 // An organizer name as a file name any computer holds: printable ASCII stays,
 // except  / \ : * ? " < > | %  and a leading or trailing blank, a trailing dot,
 // a name of dots only and a device name's first letter, which become %HH.
-// The empty name is "%". NameFromDisk reverses it.
+// The empty name is "%"; one that would be longer than 120 characters is
+// cut and ends "%~" and 16 hex digits of its hash. NameFromDisk reverses the
+// others.
 std::string DiskName(const std::string& name);
 std::optional<std::string> NameFromDisk(const std::string& disk);
 

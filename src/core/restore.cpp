@@ -46,7 +46,9 @@ class Restorer {
     try {
       names_ = mirror::ListNames(link_);
       const std::string root = memofs::kRootIndexName;
-      Directory(plan.root, root, {}, IndexRows(root, true));
+      // A missing root is made first, as the window's first look does: an
+      // organizer is never left with memos but no root.
+      Directory(plan.root, root, {}, IndexRows(root));
       for (const RestoreMemo& memo : plan.memos) MemoIn(memo);
     } catch (const LineDown& down) {
       worst_ = Heavier(worst_, mirror::Fail(link_, down));
@@ -71,15 +73,14 @@ class Restorer {
     throw LineDown{reason};
   }
 
-  // The rows of an index; a missing one is empty, and made now unless
-  // `lazily` (the root: written with its first entry).
-  Rows IndexRows(const std::string& index, bool lazily) {
+  // The rows of an index; a missing one is made empty.
+  Rows IndexRows(const std::string& index) {
     Rows rows(1);
     if (names_.count(index) != 0) {
       for (memofs::DirectoryEntry& e : memofs::ParseIndexText(mirror::ReadText(link_, index))) {
         rows.push_back(std::move(e));
       }
-    } else if (!lazily) {
+    } else {
       Put(Item{}, index, "");
     }
     return rows;
@@ -192,7 +193,7 @@ class Restorer {
     }
     Rows child_rows(1);
     if (row >= 0) {
-      child_rows = IndexRows(child, false);
+      child_rows = IndexRows(child);
     } else {
       memofs::DirectoryEntry entry;
       entry.EntryName = sub.name;

@@ -211,6 +211,10 @@ CheckReport CheckMemoFileSystem(const std::map<std::string, std::string>& memos)
 CheckReport CheckMemoFileSystem(MemoSource& source) {
   CheckReport report;
   Walker walker(source, report);
+  // An organizer whose file system was never used has no root yet: the
+  // client makes it on its first look.
+  const auto first = source.Names().lower_bound(kRootIndexName);
+  if (first == source.Names().end() || !StartsWith(*first, kRootIndexName)) return report;
   walker.Directory(kRootIndexName);
   walker.Orphans();
   return report;

@@ -27,6 +27,7 @@ struct CheckReport {
 // numbers and names unique per directory, every directory's index and every
 // file's parts present with the right lengths. A missing empty last part (a
 // size that is a multiple of 1956, as other clients store it) is tolerated.
+// Without any "fs0..." memo the file system is unused, and clean.
 CheckReport CheckMemoFileSystem(const std::map<std::string, std::string>& memos);
 
 // The memos a check reads, wherever they are (a map, a live organizer).
