@@ -196,6 +196,42 @@ TEST(CliBackup, InterruptedRestoreIsRepairedAndRerun) {
   }
 }
 
+// A restore writes a directory's index once per batch, not once per file,
+// and the batches keep index bytes a small share of what is sent.
+TEST(CliBackup, RestoreWritesTheIndexOncePerBatch) {
+  Bench bench;
+  Rows root;
+  std::size_t file_bytes = 0;
+  for (int i = 0; i < 40; ++i) {
+    const std::string data = AllBytes(200 + static_cast<std::size_t>(i * 677 % 1601));
+    PutFile(bench.organizer, root, "fs0", "n" + std::to_string(i), i, data);
+    file_bytes += data.size();
+  }
+  bench.organizer.PutText("fs0", IndexOf(root));
+  ASSERT_EQ(bench.Run({"backup", "B"}).status, 0);
+  const auto original = bench.organizer.Memos();
+  Clear(bench.organizer);
+  int index_writes = 0;
+  std::size_t index_bytes = 0;
+  bool next_is_index = false;
+  bench.on_line = [&](const std::string& line) {
+    if (next_is_index && line.rfind("> ", 0) == 0 && line.find("put") == std::string::npos) {
+      next_is_index = false;  // the length line
+      index_bytes += static_cast<std::size_t>(std::stoul(line.substr(2)));
+    }
+    if (line == "> put fs0\n") {
+      ++index_writes;
+      next_is_index = true;
+    }
+  };
+  ASSERT_EQ(bench.Run({"restore", "B"}).status, 0);
+  bench.on_line = nullptr;
+  EXPECT_EQ(bench.organizer.Memos(), original);
+  EXPECT_GE(index_writes, 3);
+  EXPECT_LE(index_writes, 10);
+  EXPECT_LT(index_bytes * 15, file_bytes) << index_writes << " writes";
+}
+
 // Each damage, alone: check names it once and nothing else; --deep reads
 // the parts; --repair deletes orphans only, and only when told to.
 TEST(CliBackup, CheckFindsEachDamageOnce) {
