@@ -114,14 +114,14 @@ class DiskSink : public core::BackupSink {
   DiskSink(const fs::path& root, std::ofstream& manifest) : root_(root), manifest_(manifest) {}
 
   bool Directory(const Path& path, const core::Origin& origin) override {
-    Line line{'d', origin.index, origin.entry, 0, 0, "-", path, DiskPath(kTree, path)};
+    Line line{'d', origin.index, origin.entry, 0, 0, "-", path, Unique(DiskPath(kTree, path))};
     std::error_code error;
     fs::create_directory(root_ / line.disk, error);
     return !error && Emit(line);
   }
   bool BeginFile(const Path& path, std::int64_t size, const core::Origin& origin) override {
-    line_ =
-        Line{'f', origin.index, origin.entry, origin.parts, size, "-", path, DiskPath(kTree, path)};
+    line_ = Line{'f',  origin.index, origin.entry, origin.parts,
+                 size, "-",          path,         Unique(DiskPath(kTree, path))};
     hash_.reset();
     out_.open(root_ / line_.disk, std::ios::binary | std::ios::trunc);
     return out_.is_open();
@@ -156,6 +156,16 @@ class DiskSink : public core::BackupSink {
   }
 
  private:
+  // A file and a directory may share a name on the organizer (and names may
+  // differ in case only): the second one on disk gets a suffix.
+  std::string Unique(const std::string& disk) const {
+    std::string unique = disk;
+    std::error_code error;
+    for (int n = 2; fs::exists(root_ / unique, error); ++n)
+      unique = disk + "%~" + std::to_string(n);
+    return unique;
+  }
+
   bool Emit(const Line& line) {
     manifest_ << Format(line);
     return manifest_.good();
@@ -319,7 +329,7 @@ std::optional<std::string> NameFromDisk(const std::string& disk) {
 
 int BackupCommand(MirrorEnv& env, const std::string& dir, bool verify) {
   std::error_code error;
-  const fs::path target = fs::absolute(fs::path(dir).lexically_normal(), error);
+  const fs::path target = fs::absolute(fs::path(dir), error).lexically_normal();
   fs::path base = target;
   if (!base.has_filename()) base = base.parent_path();
   const fs::path staging = base.string() + ".partial";

@@ -134,10 +134,11 @@ class Restorer {
     return n;
   }
 
-  static int RowNamed(const Rows& rows, const std::string& name, bool* directory) {
+  // The row of a directory or a file of this name: an index may hold one of
+  // each, and a backup of it gives both back.
+  static int RowNamed(const Rows& rows, const std::string& name, bool directory) {
     for (std::size_t r = 1; r < rows.size(); ++r) {
-      if (rows[r].EntryName == name) {
-        *directory = rows[r].EntryType == memofs::kTypeDirectory;
+      if (rows[r].EntryName == name && (rows[r].EntryType == memofs::kTypeDirectory) == directory) {
         return static_cast<int>(r);
       }
     }
@@ -178,12 +179,7 @@ class Restorer {
       return;
     }
     feedback_.Report(Progress{Step::kMakeDirectory, item});
-    bool is_directory = false;
-    const int row = RowNamed(batch.rows, sub.name, &is_directory);
-    if (row >= 0 && !is_directory) {
-      End(item, {Outcome::kFailed, "a file of that name exists on the organizer"});
-      return;
-    }
+    const int row = RowNamed(batch.rows, sub.name, true);
     const int number =
         row >= 0 ? batch.rows[static_cast<std::size_t>(row)].EntryNumber : Number(batch, sub.entry);
     const std::string child = memofs::ChildIndexName(batch.index, number);
@@ -221,12 +217,7 @@ class Restorer {
       End(item, {Outcome::kFailed, kNotStorableHere});
       return;
     }
-    bool is_directory = false;
-    const int row = RowNamed(batch.rows, file.name, &is_directory);
-    if (row >= 0 && is_directory) {
-      End(item, {Outcome::kFailed, "a directory of that name exists on the organizer"});
-      return;
-    }
+    const int row = RowNamed(batch.rows, file.name, false);
     if (row >= 0) {
       switch (feedback_.AskOverwrite(item)) {
         case Answer::kReplace:

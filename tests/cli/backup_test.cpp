@@ -53,6 +53,10 @@ void MakeHostileStore(sim::Organizer& o) {
   int number = 0;
   for (const auto& [name, data] : files) PutFile(o, root, "fs0", name, number++, data);
   root.push_back(Dir("deep", 20));
+  // A directory and a file of one name, as an index may hold them.
+  PutFile(o, root, "fs0", "twin", 11, "file");
+  root.push_back(Dir("twin", 21));
+  o.PutText("fs0_21", "");
   o.PutText("fs0", IndexOf(root));
   std::string index = "fs0_20";
   for (int level = 1; memofs::ChildIndexName(index, 0).size() <= memofs::kMaxMemoName; ++level) {
@@ -96,10 +100,10 @@ TEST(CliBackup, RoundTripOfHostileNames) {
   ASSERT_EQ(first.status, 0) << first.err;
   // Names the computer cannot hold are escaped; the data is there as it was.
   const std::pair<const char*, std::string> on_disk[] = {
-      {"B1/tree/a%2Fb", AllBytes(256)},    {"B1/tree/a%5Cb", ""},
-      {"B1/tree/%2E", AllBytes(1956)},     {"B1/tree/%2E%2E", AllBytes(3912)},
-      {"B1/tree/%20 lead", "x"},           {"B1/tree/%43ON", "device"},
-      {"B1/memos/memo one", AllBytes(256)}};
+      {"B1/tree/a%2Fb", AllBytes(256)}, {"B1/tree/a%5Cb", ""},
+      {"B1/tree/%2E", AllBytes(1956)},  {"B1/tree/%2E%2E", AllBytes(3912)},
+      {"B1/tree/%20 lead", "x"},        {"B1/tree/%43ON", "device"},
+      {"B1/tree/twin%~2", "file"},      {"B1/memos/memo one", AllBytes(256)}};
   for (const auto& [path, data] : on_disk) EXPECT_EQ(bench.start.Get(path), data) << path;
 
   Clear(bench.organizer);
