@@ -197,9 +197,10 @@ int Refuse(MirrorEnv& env, const std::string& what, const std::string& reason) {
 }
 
 void SayResult(MirrorEnv& env, const std::string& what, const core::Result& result) {
-  // Items report their own ends; a dead line is said once more for the whole run.
-  if (result.outcome == core::Outcome::kLinkFailed) {
-    env.console.Error(what, result.reason);
+  // Items report their own ends; a dead line is said once more for the whole
+  // run, and a Ctrl-C between items still makes the run not done.
+  if (result.outcome == core::Outcome::kLinkFailed) env.console.Error(what, result.reason);
+  if (result.outcome == core::Outcome::kLinkFailed || result.outcome == core::Outcome::kCancelled) {
     env.console.Count(result);
   }
 }
@@ -423,7 +424,6 @@ int CheckCommand(MirrorEnv& env, bool deep, bool repair, bool yes) {
   const core::CheckOutcome checked = core::CheckOrganizer(env.link, deep, env.cancel);
   if (!checked.result.Done()) {
     SayResult(env, "check", checked.result);
-    if (checked.result.outcome == core::Outcome::kCancelled) env.console.Count(checked.result);
     return checked.result.outcome == core::Outcome::kLinkFailed ? kUnreachable : kAllDone;
   }
   const memofs::CheckReport& report = checked.report;

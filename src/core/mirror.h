@@ -68,7 +68,7 @@ struct RestorePlan {
 // Index bytes are held to about this share of what a restore sends: a
 // directory's index is written once what was stored since its last write is
 // this many times the index's size, and at the end of the directory.
-inline constexpr int kIndexShare = 32;
+inline constexpr int kIndexShare = 64;
 
 // Stores the plan: a file is named by its index only once all its parts are
 // stored; a file it replaces (as the feedback allows) loses its parts only

@@ -137,6 +137,16 @@ TEST(CliBackup, AnInterruptedBackupLeavesTheEarlierOne) {
   EXPECT_EQ(bench.start.Get("B/manifest"), manifest);
   EXPECT_FALSE(fs::exists(bench.start.path() / "B.partial/manifest"));
   bench.organizer.Restart();
+  int reads = 0;
+  bench.on_line = [&](const std::string& line) {
+    if (line.rfind("> getx ", 0) == 0 && ++reads == 3 && bench.child != 0) {
+      ::kill(bench.child, SIGINT);
+    }
+  };
+  const Outcome stopped = bench.Run({"backup", "B"});
+  bench.on_line = nullptr;
+  EXPECT_EQ(stopped.status, 1) << stopped.err;
+  EXPECT_EQ(bench.start.Get("B/manifest"), manifest);
   ASSERT_EQ(bench.Run({"backup", "B"}).status, 0);
   EXPECT_NE(bench.start.Get("B/manifest"), manifest);
   EXPECT_FALSE(fs::exists(bench.start.path() / "B.partial"));
