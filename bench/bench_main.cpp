@@ -598,7 +598,8 @@ void FigureUnpaced(const Options& options) {
 struct ChildRun {
   int status = -1;
   double wall = 0;
-  double cpu = 0;  // user + system of the child
+  double line = 0;  // first to last character on the line
+  double cpu = 0;   // user + system of the child
   long max_rss_kb = 0;
   LineCount chars;
 };
@@ -624,8 +625,21 @@ ChildRun RunCli(const ServedOrganizer& served, const fs::path& cwd,
   }
   int status = 0;
   rusage usage{};
-  ::wait4(pid, &status, 0, &usage);
+  // The line's time: from the first character to the last, sampled every
+  // 2 ms; the program's start (its 0.5 s wait for a quiet line) falls outside.
+  LineCount seen = before;
+  double first = 0, last = 0;
+  while (::wait4(pid, &status, WNOHANG, &usage) == 0) {
+    const LineCount now = served.Count();
+    if (now.Total() != seen.Total()) {
+      if (first == 0) first = WallNow();
+      last = WallNow();
+      seen = now;
+    }
+    ::usleep(2000);
+  }
   run.wall = WallNow() - start;
+  run.line = last - first;
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
   run.cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
             static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
@@ -668,7 +682,8 @@ double Efficiency(std::size_t payload, double wall, int baud) {
 void MirrorAt(int baud, int repeats) {
   const std::map<std::string, std::size_t> set = NoteSet();
   const std::size_t file_bytes = TreeBytes(set);
-  std::vector<double> window, backup, backup_floor, restore, restore_floor, cpu;
+  std::vector<double> window, backup, backup_floor, restore, restore_floor, cpu, backup_line,
+      restore_line;
   std::uint64_t restore_chars = 0;
   std::size_t payload_bytes = 0;
   long rss_max = 0;
@@ -702,6 +717,7 @@ void MirrorAt(int baud, int repeats) {
         return;
       }
       backup.push_back(Efficiency(payload, b.wall, baud));
+      backup_line.push_back(Efficiency(payload, b.line, baud));
       backup_floor.push_back(b.wall / (static_cast<double>(b.chars.Total()) * 10.0 / baud));
       cpu.push_back(b.cpu / b.wall);
       rss_max = std::max(rss_max, b.max_rss_kb);
@@ -718,6 +734,7 @@ void MirrorAt(int baud, int repeats) {
         return;
       }
       restore.push_back(Efficiency(payload, t.wall, baud));
+      restore_line.push_back(Efficiency(payload, t.line, baud));
       restore_floor.push_back(t.wall / (static_cast<double>(t.chars.Total()) * 10.0 / baud));
       restore_chars = t.chars.Total();
       cpu.push_back(t.cpu / t.wall);
@@ -729,16 +746,20 @@ void MirrorAt(int baud, int repeats) {
                rs = SpreadOf(restore), c = SpreadOf(cpu);
   const std::string set_text = std::to_string(file_bytes) + " B of files, " +
                                std::to_string(payload_bytes - file_bytes) + " of memos";
-  Record("window copy of the note set " + speed, set_text + ", file bytes / line, best", w.best);
+  Record("window copy of the note set " + speed, "file bytes / wall, best", w.best);
   Print("restore efficiency " + speed,
-        set_text + ", worst of " + std::to_string(repeats) + " (window " + Format("%.3f", w.worst) +
-            "), payload / line",
+        set_text + ", best of " + std::to_string(repeats) + " (window " + Format("%.3f", w.worst) +
+            "), payload / wall",
         ">= 0.90", rs.best >= 0.90, rs.best);
+  Print("restore efficiency on the line " + speed, "payload / (first to last character)", ">= 0.90",
+        SpreadOf(restore_line).worst >= 0.90, SpreadOf(restore_line).worst);
+  Print("backup efficiency on the line " + speed, "payload / (first to last character)", ">= 0.90",
+        SpreadOf(backup_line).worst >= 0.90, SpreadOf(backup_line).worst);
   Record("restore wall / floor " + speed,
          std::to_string(restore_chars) + " chars crossed for " + std::to_string(payload_bytes) +
              " B, ratio",
          SpreadOf(restore_floor).best);
-  Print("backup efficiency " + speed, set_text + ", payload / line", ">= 0.90", bk.best >= 0.90,
+  Print("backup efficiency " + speed, set_text + ", payload / wall", ">= 0.90", bk.best >= 0.90,
         bk.best);
   Print("backup wall / floor " + speed, "every character that crossed", "<= 1.02", f.best <= 1.02,
         f.best);
