@@ -2,6 +2,11 @@
 // Prints one line per figure, its ratio last (at or below 1 meets the target
 // for the lines that have one). See bench/README.md.
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QMetaObject>
 #include <algorithm>
@@ -588,6 +593,220 @@ void FigureUnpaced(const Options& options) {
   }
 }
 
+// ---- backup and restore with tavo-cli ----
+
+struct ChildRun {
+  int status = -1;
+  double wall = 0;
+  double line = 0;  // first to last character on the line
+  double cpu = 0;   // user + system of the child
+  long max_rss_kb = 0;
+  LineCount chars;
+};
+
+// Runs tavo-cli in `cwd` with `args`, its output thrown away, and measures it.
+ChildRun RunCli(const ServedOrganizer& served, const fs::path& cwd,
+                const std::vector<std::string>& args) {
+  std::vector<std::string> all{TAVO_CLI, "-q"};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& arg : all) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  const LineCount before = served.Count();
+  ChildRun run;
+  const double start = WallNow();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::chdir(cwd.c_str()) != 0) ::_exit(127);
+    const int null = ::open("/dev/null", O_RDWR);
+    ::dup2(null, 0), ::dup2(null, 1);
+    ::execv(TAVO_CLI, argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  // The line's time: from the first character to the last, sampled every
+  // 2 ms; the program's start (its 0.5 s wait for a quiet line) falls outside.
+  LineCount seen = before;
+  double first = 0, last = 0;
+  while (::wait4(pid, &status, WNOHANG, &usage) == 0) {
+    const LineCount now = served.Count();
+    if (now.Total() != seen.Total()) {
+      if (first == 0) first = WallNow();
+      last = WallNow();
+      seen = now;
+    }
+    ::usleep(2000);
+  }
+  run.wall = WallNow() - start;
+  run.line = last - first;
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+  run.cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  run.max_rss_kb = usage.ru_maxrss;
+  const LineCount after = served.Count();
+  run.chars.from_client = after.from_client - before.from_client;
+  run.chars.to_client = after.to_client - before.to_client;
+  return run;
+}
+
+// 150 notes of 200 to 1800 bytes (two directories: one index holds about 110
+// such entries), a small tree, and 20 plain memos of 100 to 1900 bytes.
+std::map<std::string, std::size_t> NoteSet() {
+  std::map<std::string, std::size_t> set;
+  for (int i = 0; i < 150; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "set/notes%d/n%03d", 1 + i / 75, i);
+    set[name] = 200 + static_cast<std::size_t>(i * 677 % 1601);
+  }
+  set["set/tree/a.txt"] = 3000;
+  set["set/tree/sub/b.txt"] = 5000;
+  set["set/tree/sub/deeper/one part"] = 1956;
+  return set;
+}
+
+std::size_t PutMemos(sim::Organizer& organizer) {
+  std::size_t bytes = 0;
+  for (int i = 0; i < 20; ++i) {
+    const std::size_t size = 100 + static_cast<std::size_t>(i * 97 % 1801);
+    organizer.PutText("memo" + std::to_string(i), std::string(size, static_cast<char>('a' + i)));
+    bytes += size;
+  }
+  return bytes;
+}
+
+double Efficiency(std::size_t payload, double wall, int baud) {
+  return static_cast<double>(payload) / (wall * baud / 10.0);
+}
+
+void MirrorAt(int baud, int repeats) {
+  const std::map<std::string, std::size_t> set = NoteSet();
+  const std::size_t file_bytes = TreeBytes(set);
+  std::vector<double> window, backup, backup_floor, restore, restore_floor, cpu, backup_line,
+      restore_line;
+  std::uint64_t restore_chars = 0;
+  std::size_t payload_bytes = 0;
+  long rss_max = 0;
+  const std::string speed = std::to_string(baud);
+  for (int r = 0; r < repeats; ++r) {
+    ClientRig rig(BaudCode(baud), false);
+    WriteTree(rig.pc(), set);
+    sim::Organizer source;
+    const std::size_t memo_bytes = PutMemos(source);
+    const std::size_t payload = file_bytes + memo_bytes;
+    payload_bytes = payload;
+    std::map<std::string, std::string> original;
+    {
+      ServedOrganizer served(source, baud, rig.Com2());
+      rig.client.Synchronize_Click();
+      if (!rig.client.Synchronized() || !rig.SelectComputerRow("<set>")) {
+        Fail("synchronize for the note set at " + speed);
+        return;
+      }
+      const Span copy = Measure(served, [&] { rig.client.Copy2_Click(); });
+      if (!rig.view.messages.empty()) {
+        Fail("the window's copy of the note set at " + speed + ": " + rig.view.messages.front());
+        return;
+      }
+      window.push_back(Efficiency(file_bytes, copy.wall, baud));
+      rig.link.ClosePort();
+      const ChildRun b =
+          RunCli(served, rig.pc(), {"--port", rig.Com2().string(), "--baud", speed, "backup", "B"});
+      if (b.status != 0) {
+        Fail("tavo-cli backup at " + speed + " ended " + std::to_string(b.status));
+        return;
+      }
+      backup.push_back(Efficiency(payload, b.wall, baud));
+      backup_line.push_back(Efficiency(payload, b.line, baud));
+      backup_floor.push_back(b.wall / (static_cast<double>(b.chars.Total()) * 10.0 / baud));
+      cpu.push_back(b.cpu / b.wall);
+      rss_max = std::max(rss_max, b.max_rss_kb);
+    }
+    original = source.Memos();
+    sim::Organizer target;
+    {
+      const fs::path com3 = rig.start_.path() / "com3";
+      ServedOrganizer served(target, baud, com3);
+      const ChildRun t =
+          RunCli(served, rig.pc(), {"--port", com3.string(), "--baud", speed, "restore", "B"});
+      if (t.status != 0) {
+        Fail("tavo-cli restore at " + speed + " ended " + std::to_string(t.status));
+        return;
+      }
+      restore.push_back(Efficiency(payload, t.wall, baud));
+      restore_line.push_back(Efficiency(payload, t.line, baud));
+      restore_floor.push_back(t.wall / (static_cast<double>(t.chars.Total()) * 10.0 / baud));
+      restore_chars = t.chars.Total();
+      cpu.push_back(t.cpu / t.wall);
+      rss_max = std::max(rss_max, t.max_rss_kb);
+    }
+    if (target.Memos() != original) Fail("the restored organizer differs at " + speed);
+  }
+  const Spread w = SpreadOf(window), bk = SpreadOf(backup), f = SpreadOf(backup_floor),
+               rs = SpreadOf(restore), c = SpreadOf(cpu);
+  const std::string set_text = std::to_string(file_bytes) + " B of files, " +
+                               std::to_string(payload_bytes - file_bytes) + " of memos";
+  Record("window copy of the note set " + speed, "file bytes / wall, best", w.best);
+  Print("restore efficiency " + speed,
+        set_text + ", best of " + std::to_string(repeats) + " (window " + Format("%.3f", w.worst) +
+            "), payload / wall",
+        ">= 0.90", rs.best >= 0.90, rs.best);
+  Print("restore efficiency on the line " + speed, "payload / (first to last character)", ">= 0.90",
+        SpreadOf(restore_line).worst >= 0.90, SpreadOf(restore_line).worst);
+  Print("backup efficiency on the line " + speed, "payload / (first to last character)", ">= 0.90",
+        SpreadOf(backup_line).worst >= 0.90, SpreadOf(backup_line).worst);
+  Record("restore wall / floor " + speed,
+         std::to_string(restore_chars) + " chars crossed for " + std::to_string(payload_bytes) +
+             " B, ratio",
+         SpreadOf(restore_floor).best);
+  Print("backup efficiency " + speed, set_text + ", payload / wall", ">= 0.90", bk.best >= 0.90,
+        bk.best);
+  Print("backup wall / floor " + speed, "every character that crossed", "<= 1.02", f.best <= 1.02,
+        f.best);
+  Print("tavo-cli cpu/wall " + speed,
+        "worst of backups and restores, max RSS " + std::to_string(rss_max) + " KiB", "<= 0.02",
+        c.worst <= 0.02, c.worst);
+}
+
+// The same backup of one small file and of the whole set, unpaced: the
+// program's peak memory should not grow with the organizer.
+void MirrorMemory() {
+  long rss[2] = {0, 0};
+  for (int big = 0; big < 2; ++big) {
+    ClientRig rig(4, false);
+    sim::Organizer organizer;
+    if (big != 0) {
+      WriteTree(rig.pc(), NoteSet());
+      PutMemos(organizer);
+    } else {
+      WriteTree(rig.pc(), {{"set/one", 1000}});
+    }
+    ServedOrganizer served(organizer, 0, rig.Com2());
+    rig.client.Synchronize_Click();
+    rig.SelectComputerRow("<set>");
+    rig.client.Copy2_Click();
+    rig.link.ClosePort();
+    const ChildRun b =
+        RunCli(served, rig.pc(), {"--port", rig.Com2().string(), "--baud", "38400", "backup", "B"});
+    if (b.status != 0) Fail("unpaced backup ended " + std::to_string(b.status));
+    rss[big] = b.max_rss_kb;
+  }
+  Record("tavo-cli backup peak memory",
+         "one file " + std::to_string(rss[0]) + " KiB, note set " + std::to_string(rss[1]) +
+             " KiB, ratio",
+         static_cast<double>(rss[1]) / static_cast<double>(rss[0]));
+}
+
+void FigureMirror(const Options& options) {
+  const int repeats = std::max(1, std::min(options.repeats, 2));
+  for (int baud : {38400, 9600}) {
+    if (Wanted(options, "mirror") || Wanted(options, "mirror-" + std::to_string(baud))) {
+      MirrorAt(baud, repeats);
+    }
+  }
+  MirrorMemory();
+}
+
 std::optional<Options> Parse(int argc, char** argv) {
   Options options;
   for (int i = 1; i < argc; ++i) {
@@ -612,7 +831,7 @@ int main(int argc, char** argv) {
   if (!options) {
     std::fprintf(stderr,
                  "usage: tavo-bench [--repeats N] [--only "
-                 "transfers|silence|cancel|listings|unpaced]...\n");
+                 "transfers|silence|cancel|listings|unpaced|mirror]...\n");
     return 2;
   }
   // The window is measured, never shown.
@@ -630,5 +849,9 @@ int main(int argc, char** argv) {
     FigureWriteIndex(*options);
   }
   if (Wanted(*options, "unpaced")) FigureUnpaced(*options);
+  if (Wanted(*options, "mirror") || Wanted(*options, "mirror-38400") ||
+      Wanted(*options, "mirror-9600")) {
+    FigureMirror(*options);
+  }
   return failures == 0 ? 0 : 1;
 }

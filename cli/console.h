@@ -43,6 +43,8 @@ class Console : public core::Feedback {
   void Finish() { ClearProgress(); }
   int ExitStatus() const;
   int done() const { return done_; }
+  // Whether a question can be put (standard input is a terminal).
+  bool CanAsk() const { return ask_; }
 
  private:
   void ClearProgress();

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/backup_dir.h"
 #include "cli/computer_paths.h"
 #include "cli/console.h"
 #include "cli/ports.h"
@@ -67,6 +68,10 @@ struct Options {
   bool long_form = false;
   bool json = false;
   bool recursive = false;
+  bool verify = false;
+  bool deep = false;
+  bool repair = false;
+  bool yes = false;
   std::string path;
   std::vector<std::string>
       items;  // sources, paths or names, the last one a target where there is one
@@ -457,6 +462,17 @@ int Main(int argc, char** argv) {
   auto* memos_rm = memos->add_subcommand("rm", "delete memos");
   memos_rm->add_option("NAME", options.items, "memo names")->required();
   auto* probe = cli.add_subcommand("probe", "check the line: the five exchanges on a probe memo");
+  auto* backup = cli.add_subcommand(
+      "backup", "the whole organizer into a computer directory, with a manifest");
+  backup->add_option("DIR", options.path, "computer directory (new, empty or an earlier backup)")
+      ->required();
+  backup->add_flag("--verify", options.verify, "re-read the files written and compare");
+  auto* restore = cli.add_subcommand("restore", "put a backup back onto the organizer");
+  restore->add_option("DIR", options.path, "a directory written by backup")->required();
+  auto* check = cli.add_subcommand("check", "check the organizer's file system");
+  check->add_flag("--deep", options.deep, "read every part too and check its length");
+  check->add_flag("--repair", options.repair, "delete the memos no index reaches");
+  check->add_flag("-y,--yes", options.yes, "repair without asking");
   auto* ports = cli.add_subcommand(
       "ports", "the serial devices, what COM1 to COM4 are, and whether you may open them");
 
@@ -504,8 +520,15 @@ int Main(int argc, char** argv) {
   ComputerSide computer;
   core::Session session(link, computer.files(), console, cancel);
   Env env{session, console, computer, cancel};
+  MirrorEnv mirror{link, console, computer, cancel};
   int status = kAllDone;
-  if (ls->parsed()) {
+  if (backup->parsed()) {
+    status = BackupCommand(mirror, options.path, options.verify);
+  } else if (restore->parsed()) {
+    status = RestoreCommand(mirror, options.path);
+  } else if (check->parsed()) {
+    status = CheckCommand(mirror, options.deep, options.repair, options.yes);
+  } else if (ls->parsed()) {
     Ls(env, options);
   } else if (get->parsed()) {
     status = Get(env, options);

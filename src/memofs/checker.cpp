@@ -7,6 +7,7 @@
 
 #include "memofs/directory_table.h"
 #include "memofs/index_text.h"
+#include "memofs/names.h"
 
 namespace tavo::memofs {
 
@@ -76,8 +77,7 @@ std::optional<std::string> IndexTextFault(const std::string& text) {
 
 class Walker {
  public:
-  Walker(const std::map<std::string, std::string>& memos, CheckReport& report)
-      : memos_(memos), report_(report) {}
+  Walker(MemoSource& memos, CheckReport& report) : memos_(memos), report_(report) {}
 
   void Directory(const std::string& index) {
     reached_.insert(index);
@@ -86,18 +86,22 @@ class Walker {
       Problem(index, "index name longer than 20 characters");
       return;
     }
-    const auto memo = memos_.find(index);
-    if (memo == memos_.end()) {
+    if (memos_.Names().count(index) == 0) {
       Problem(index, "directory index missing");
       return;
     }
     ++report_.directories;
-    if (const auto fault = IndexTextFault(memo->second)) Problem(index, *fault);
+    const std::string text = memos_.Text(index);
+    if (const auto fault = IndexTextFault(text)) Problem(index, *fault);
     // Walk what the client would read, so that orphans are what it cannot reach.
     std::set<int> numbers;
     std::set<std::pair<bool, std::string>> names;
-    for (const DirectoryEntry& e : ParseIndexText(memo->second)) {
+    for (const DirectoryEntry& e : ParseIndexText(text)) {
       const bool directory = e.EntryType == kTypeDirectory;
+      if (!StorableName(e.EntryName, true)) {
+        Problem(index,
+                "name " + Shown(e.EntryName) + " cannot be stored (line end or character 0)");
+      }
       if (!numbers.insert(e.EntryNumber).second) {
         Problem(index, "number " + std::to_string(e.EntryNumber) + " used twice");
       }
@@ -116,7 +120,7 @@ class Walker {
   }
 
   void Orphans() {
-    for (const auto& [name, text] : memos_) {
+    for (const std::string& name : memos_.Names()) {
       if (name.rfind(kRootIndexName, 0) == 0 && reached_.count(name) == 0) {
         report_.orphans.push_back(name);
       }
@@ -141,16 +145,16 @@ class Walker {
       const std::string name = PartName(stem, k, e.EntryLastPart);
       const bool last = k == e.EntryLastPart;
       const std::size_t want = last ? static_cast<std::size_t>(e.EntryLastPartSize) : kPartSize;
-      const auto part = memos_.find(name);
-      if (part == memos_.end()) {
+      if (memos_.Names().count(name) == 0) {
         // Other clients store no empty last part after full ones.
         if (!(last && k > 0 && want == 0) && missing++ == 0) first_missing = name;
         continue;
       }
       reached_.insert(name);
       ++report_.parts;
-      if (part->second.size() != want) {
-        Problem(name, "part holds " + std::to_string(part->second.size()) + " characters, not " +
+      const std::optional<std::size_t> length = memos_.Length(name);
+      if (length && *length != want) {
+        Problem(name, "part holds " + std::to_string(*length) + " characters, not " +
                           std::to_string(want));
       }
     }
@@ -166,7 +170,7 @@ class Walker {
     report_.problems.push_back(where + ": " + what);
   }
 
-  const std::map<std::string, std::string>& memos_;
+  MemoSource& memos_;
   CheckReport& report_;
   std::set<std::string> reached_;
 };
@@ -179,9 +183,38 @@ std::string CheckReport::Summary() const {
          std::to_string(orphans.size()) + " orphans";
 }
 
+namespace {
+
+class MapSource : public MemoSource {
+ public:
+  explicit MapSource(const std::map<std::string, std::string>& memos) : memos_(memos) {
+    for (const auto& [name, text] : memos) names_.insert(names_.end(), name);
+  }
+  const std::set<std::string>& Names() override { return names_; }
+  std::string Text(const std::string& name) override { return memos_.at(name); }
+  std::optional<std::size_t> Length(const std::string& name) override {
+    return memos_.at(name).size();
+  }
+
+ private:
+  const std::map<std::string, std::string>& memos_;
+  std::set<std::string> names_;
+};
+
+}  // namespace
+
 CheckReport CheckMemoFileSystem(const std::map<std::string, std::string>& memos) {
+  MapSource source(memos);
+  return CheckMemoFileSystem(source);
+}
+
+CheckReport CheckMemoFileSystem(MemoSource& source) {
   CheckReport report;
-  Walker walker(memos, report);
+  Walker walker(source, report);
+  // An organizer whose file system was never used has no root yet: the
+  // client makes it on its first look.
+  const auto first = source.Names().lower_bound(kRootIndexName);
+  if (first == source.Names().end() || !StartsWith(*first, kRootIndexName)) return report;
   walker.Directory(kRootIndexName);
   walker.Orphans();
   return report;

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <map>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -24,6 +27,21 @@ struct CheckReport {
 // numbers and names unique per directory, every directory's index and every
 // file's parts present with the right lengths. A missing empty last part (a
 // size that is a multiple of 1956, as other clients store it) is tolerated.
+// Without any "fs0..." memo the file system is unused, and clean.
 CheckReport CheckMemoFileSystem(const std::map<std::string, std::string>& memos);
+
+// The memos a check reads, wherever they are (a map, a live organizer).
+class MemoSource {
+ public:
+  virtual ~MemoSource() = default;
+  // Every memo name there is.
+  virtual const std::set<std::string>& Names() = 0;
+  // Text of a listed index memo (read once each).
+  virtual std::string Text(const std::string& name) = 0;
+  // Length of a listed part's text; nullopt when the check does not read parts.
+  virtual std::optional<std::size_t> Length(const std::string& name) = 0;
+};
+// The same check on any source; it also finds entry names that cannot be stored.
+CheckReport CheckMemoFileSystem(MemoSource& source);
 
 }  // namespace tavo::memofs

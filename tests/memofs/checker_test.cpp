@@ -35,6 +35,8 @@ TEST(Checker, CleanStoreHasNoProblemsOnlyOrphans) {
   const CheckReport report = CheckMemoFileSystem(store);
   EXPECT_TRUE(report.Clean()) << report.problems.front();
   EXPECT_EQ(report.orphans, (std::vector<std::string>{"fs0_1_2", "fs0_9_0"}));
+  // A file system never used has no root yet; plain memos do not count.
+  EXPECT_TRUE(CheckMemoFileSystem({{"shopping", "x"}}).Clean());
 }
 
 // Each damage, alone, gives exactly the problem named (by its memo and a word of it).

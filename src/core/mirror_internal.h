@@ -1,0 +1,26 @@
+#pragma once
+
+#include <set>
+#include <string>
+
+#include "core/feedback.h"
+#include "link/serial_link.h"
+
+namespace tavo::core::mirror {
+
+// Thrown when an exchange failed: the link is closed, the operation ends.
+struct LineDown {
+  std::string reason;
+};
+// Thrown between exchanges after a Cancel.
+struct Stopped {};
+
+// Every memo name, from one "dir".
+std::set<std::string> ListNames(link::SerialLink& link);
+// A listed memo's text ("get"); one that is not found any more ends the line
+// as well, since a garbled "found" cannot be told from it.
+std::string ReadText(link::SerialLink& link, const std::string& name);
+// Closes the link after a failure and gives the result to end with.
+Result Fail(link::SerialLink& link, const LineDown& down);
+
+}  // namespace tavo::core::mirror

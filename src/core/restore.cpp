@@ -1,0 +1,362 @@
+// A backup back onto the organizer: each directory's index is written once
+// per batch of files rather than after every file, so that index bytes stay a
+// small share of the line.
+#include <algorithm>
+#include <limits>
+#include <memory>
+#include <set>
+
+#include "core/mirror.h"
+#include "core/mirror_internal.h"
+#include "core/session.h"
+#include "core/session_internal.h"
+#include "link/exchanges.h"
+#include "memofs/directory_table.h"
+#include "memofs/index_text.h"
+#include "memofs/names.h"
+
+namespace tavo::core {
+
+namespace {
+
+using mirror::LineDown;
+using Path = std::vector<std::string>;
+using Rows = std::vector<memofs::DirectoryEntry>;  // row 0 unused, as in the window's table
+
+constexpr const char* kNotStorableHere =
+    "the name cannot be stored on the organizer (line end, character 0 or 255)";
+
+// One directory being filled: its rows as the organizer will list them at
+// the next index write, and what that write makes safe to delete.
+struct Batch {
+  std::string index;
+  Rows rows;
+  Rows retired;            // replaced files, their parts deleted after the write
+  std::int64_t since = 0;  // bytes sent since the last write
+  bool dirty = false;
+};
+
+class Restorer {
+ public:
+  Restorer(link::SerialLink& link, commands::ComputerFiles& files, Feedback& feedback,
+           CancelToken& cancel)
+      : link_(link), files_(files), feedback_(feedback), cancel_(cancel) {}
+
+  Result Run(const RestorePlan& plan) {
+    try {
+      names_ = mirror::ListNames(link_);
+      const std::string root = memofs::kRootIndexName;
+      // A missing root is made first, as the window's first look does: an
+      // organizer is never left with memos but no root.
+      Directory(plan.root, root, {}, IndexRows(root));
+      for (const RestoreMemo& memo : plan.memos) MemoIn(memo);
+    } catch (const LineDown& down) {
+      worst_ = Heavier(worst_, mirror::Fail(link_, down));
+    } catch (const link::LinkClosed&) {
+      worst_ = Heavier(worst_, {Outcome::kLinkFailed, "the link is closed"});
+    } catch (const mirror::Stopped&) {
+      worst_ = Heavier(worst_, {Outcome::kCancelled, "cancelled"});
+    }
+    return worst_;
+  }
+
+ private:
+  void End(const Item& item, const Result& result) {
+    worst_ = Heavier(worst_, result);
+    feedback_.Ended(item, result);
+  }
+  void StopHere() {
+    if (cancel_.Cancelled()) throw mirror::Stopped{};
+  }
+  [[noreturn]] void Down(const Item& item, const std::string& reason) {
+    End(item, {Outcome::kLinkFailed, reason});
+    throw LineDown{reason};
+  }
+
+  // The rows of an index; a missing one is made empty.
+  Rows IndexRows(const std::string& index) {
+    Rows rows(1);
+    if (names_.count(index) != 0) {
+      for (memofs::DirectoryEntry& e : memofs::ParseIndexText(mirror::ReadText(link_, index))) {
+        rows.push_back(std::move(e));
+      }
+    } else {
+      Put(Item{}, index, "");
+    }
+    return rows;
+  }
+
+  void Put(const Item& item, const std::string& name, const std::string& text) {
+    link::Reply refusal;
+    if (!link::PutExchange(link_, name, memofs::BuildMemoImage(name, text), {}, &refusal)) {
+      Down(item, RefusedOrSilent(refusal));
+    }
+    names_.insert(name);
+  }
+
+  void DeleteParts(const Item& item, const std::string& stem, int last, int upto) {
+    for (int part = 0; part <= upto; ++part) {
+      const std::string name = memofs::PartName(stem, part, last);
+      feedback_.Report(Progress{Step::kDeleteFile, item, 0, 0, part, last});
+      const link::DelResult deleted = link::DelExchange(link_, name);
+      // "not found" is fine: some stores lack an empty last part.
+      if (deleted.found == link::Word::kTimedOut ||
+          (deleted.found == link::Word::kExpected && !deleted.ok)) {
+        Down(item, SilenceOrGarble(deleted.found == link::Word::kTimedOut));
+      }
+      names_.erase(name);
+    }
+  }
+
+  void Flush(Batch& batch) {
+    if (!batch.dirty) return;
+    Put(Item{}, batch.index, memofs::BuildIndexText(batch.rows));
+    for (const memofs::DirectoryEntry& old : batch.retired) {
+      DeleteParts(Item{}, memofs::ChildIndexName(batch.index, old.EntryNumber), old.EntryLastPart,
+                  old.EntryLastPart);
+    }
+    batch.retired.clear();
+    batch.since = 0;
+    batch.dirty = false;
+  }
+
+  // The backup's number where no row (nor a retired one) holds it.
+  static int Number(const Batch& batch, int wanted) {
+    std::set<int> used;
+    for (std::size_t r = 1; r < batch.rows.size(); ++r) used.insert(batch.rows[r].EntryNumber);
+    for (const memofs::DirectoryEntry& e : batch.retired) used.insert(e.EntryNumber);
+    if (wanted >= 0 && wanted <= std::numeric_limits<std::int16_t>::max() &&
+        used.count(wanted) == 0) {
+      return wanted;
+    }
+    int n = 0;
+    while (used.count(n) != 0) ++n;
+    return n;
+  }
+
+  // The row of a directory or a file of this name: an index may hold one of
+  // each, and a backup of it gives both back.
+  static int RowNamed(const Rows& rows, const std::string& name, bool directory) {
+    for (std::size_t r = 1; r < rows.size(); ++r) {
+      if (rows[r].EntryName == name && (rows[r].EntryType == memofs::kTypeDirectory) == directory) {
+        return static_cast<int>(r);
+      }
+    }
+    return -1;
+  }
+
+  bool Fits(const Rows& rows, const Item& item) {
+    if (memofs::BuildIndexText(rows).size() <= memofs::kMaxIndexText) return true;
+    End(item, {Outcome::kFailed, "the organizer directory is full"});
+    return false;
+  }
+
+  void Directory(const RestoreDirectory& dir, const std::string& index, const Path& path,
+                 Rows rows) {
+    Batch batch{index, std::move(rows), {}, 0, false};
+    try {
+      for (const RestoreFile& file : dir.files) {
+        StopHere();
+        FileIn(batch, file, path);
+      }
+      Flush(batch);
+      for (const RestoreDirectory& sub : dir.directories) {
+        StopHere();
+        SubdirectoryIn(batch, sub, path);
+      }
+    } catch (const mirror::Stopped&) {
+      Flush(batch);  // the files stored whole are kept
+      throw;
+    }
+  }
+
+  void SubdirectoryIn(Batch& batch, const RestoreDirectory& sub, const Path& path) {
+    Path here = path;
+    here.push_back(sub.name);
+    const Item item{here, "", false};
+    if (!memofs::StorableName(sub.name, true)) {
+      End(item, {Outcome::kFailed, kNotStorableHere});
+      return;
+    }
+    feedback_.Report(Progress{Step::kMakeDirectory, item});
+    const int row = RowNamed(batch.rows, sub.name, true);
+    const int number =
+        row >= 0 ? batch.rows[static_cast<std::size_t>(row)].EntryNumber : Number(batch, sub.entry);
+    const std::string child = memofs::ChildIndexName(batch.index, number);
+    if (child.size() > memofs::kMaxMemoName) {
+      End(item, {Outcome::kFailed, "directories nested too deep (index name over 20 characters)"});
+      return;
+    }
+    Rows child_rows(1);
+    if (row >= 0) {
+      child_rows = IndexRows(child);
+    } else {
+      memofs::DirectoryEntry entry;
+      entry.EntryName = sub.name;
+      entry.EntryType = memofs::kTypeDirectory;
+      entry.EntryNumber = static_cast<std::int16_t>(number);
+      Rows after = batch.rows;
+      after.push_back(entry);
+      if (!Fits(after, item)) return;
+      // Its index first: a failure in between leaves an empty orphan, never
+      // an entry without its index.
+      Put(item, child, "");
+      batch.rows = std::move(after);
+      batch.dirty = true;
+      Flush(batch);
+    }
+    Directory(sub, child, here, std::move(child_rows));
+    End(item, {});
+  }
+
+  void FileIn(Batch& batch, const RestoreFile& file, const Path& path) {
+    Path here = path;
+    here.push_back(file.name);
+    const Item item{here, file.source, false};
+    if (!memofs::StorableName(file.name, true)) {
+      End(item, {Outcome::kFailed, kNotStorableHere});
+      return;
+    }
+    const int row = RowNamed(batch.rows, file.name, false);
+    if (row >= 0) {
+      switch (feedback_.AskOverwrite(item)) {
+        case Answer::kReplace:
+          break;
+        case Answer::kSkip:
+          End(item, {Outcome::kSkipped, "exists; left as it is"});
+          return;
+        case Answer::kFail:
+          End(item, {Outcome::kFailed, "exists"});
+          return;
+      }
+    }
+    const auto part_size = static_cast<std::int64_t>(memofs::kPartSize);
+    const std::int64_t last = file.size / part_size;
+    if (file.size < 0 || last > std::numeric_limits<std::int16_t>::max()) {
+      End(item, {Outcome::kFailed, "too big for the organizer's index"});
+      return;
+    }
+    memofs::DirectoryEntry entry;
+    entry.EntryName = file.name;
+    entry.EntryType = memofs::kTypeFile;
+    entry.EntryLastPart = static_cast<std::int16_t>(last);
+    entry.EntryLastPartSize = static_cast<std::int16_t>(file.size - last * part_size);
+    entry.EntryNumber = static_cast<std::int16_t>(Number(batch, file.entry));
+    const std::string stem = memofs::ChildIndexName(batch.index, entry.EntryNumber);
+    if (memofs::PartName(stem, 0, static_cast<int>(last)).size() > memofs::kMaxMemoName) {
+      End(item, {Outcome::kFailed, "path too long: its memo names would exceed 20 characters"});
+      return;
+    }
+    Rows after = batch.rows;
+    if (row >= 0) {
+      after[static_cast<std::size_t>(row)] = entry;
+    } else {
+      after.push_back(entry);
+    }
+    if (!Fits(after, item)) return;
+    if (!SendParts(item, stem, file, static_cast<int>(last))) return;
+    if (row >= 0) batch.retired.push_back(batch.rows[static_cast<std::size_t>(row)]);
+    batch.rows = std::move(after);
+    batch.dirty = true;
+    batch.since +=
+        file.size + (last + 1) * static_cast<std::int64_t>(memofs::BuildMemoImage("", "").size());
+    End(item, {});
+    const auto index_size = static_cast<std::int64_t>(memofs::BuildIndexText(batch.rows).size());
+    if (batch.since >= kIndexShare * index_size) Flush(batch);
+  }
+
+  // Every part 0 to last, the last one empty when the size is a multiple of
+  // 1956, so that each part the row names exists. False: the item ended.
+  bool SendParts(const Item& item, const std::string& stem, const RestoreFile& file, int last) {
+    std::unique_ptr<commands::InputFile> in = files_.OpenRead(file.source);
+    if (!in) {
+      End(item, {Outcome::kFailed, "cannot be opened on this computer"});
+      return false;
+    }
+    std::int64_t done = 0;
+    for (int part = 0; part <= last; ++part) {
+      const bool cancelled = cancel_.Cancelled();
+      const auto count = static_cast<std::size_t>(
+          std::min<std::int64_t>(static_cast<std::int64_t>(memofs::kPartSize), file.size - done));
+      std::optional<std::string> piece;
+      if (!cancelled) piece = ReadPiece(*in, count);
+      if (!piece) {
+        in.reset();
+        // The file in flight is taken back: no part of it stays unnamed.
+        if (part > 0) DeleteParts(item, stem, last, part - 1);
+        if (cancelled) {
+          End(item, {Outcome::kCancelled, "cancelled; the parts sent were deleted"});
+          throw mirror::Stopped{};
+        }
+        End(item, {Outcome::kFailed, "read error on this computer"});
+        return false;
+      }
+      const std::string name = memofs::PartName(stem, part, last);
+      Put(item, name, *piece);
+      done += static_cast<std::int64_t>(piece->size());
+      feedback_.Report(Progress{Step::kCopyFile, item, done, file.size, part, last});
+    }
+    return true;
+  }
+
+  static std::optional<std::string> ReadPiece(commands::InputFile& in, std::size_t count) {
+    std::string piece;
+    while (piece.size() < count) {
+      const std::optional<std::string> more = in.Read(count - piece.size());
+      if (!more || more->empty()) return std::nullopt;
+      piece += *more;
+    }
+    return piece;
+  }
+
+  void MemoIn(const RestoreMemo& memo) {
+    StopHere();
+    const Item item{{memo.name}, memo.source, true};
+    if (!memofs::StorableName(memo.name, false) ||
+        memofs::StartsWith(memo.name, memofs::kRootIndexName)) {
+      End(item, {Outcome::kFailed, "not a plain memo name"});
+      return;
+    }
+    if (names_.count(memo.name) != 0) {
+      switch (feedback_.AskOverwrite(item)) {
+        case Answer::kReplace:
+          break;
+        case Answer::kSkip:
+          End(item, {Outcome::kSkipped, "exists; left as it is"});
+          return;
+        case Answer::kFail:
+          End(item, {Outcome::kFailed, "exists"});
+          return;
+      }
+    }
+    const std::optional<std::int64_t> size = files_.FileSize(memo.source);
+    std::unique_ptr<commands::InputFile> in = size ? files_.OpenRead(memo.source) : nullptr;
+    const std::optional<std::string> text =
+        in ? ReadPiece(*in, static_cast<std::size_t>(*size)) : std::nullopt;
+    if (!text) {
+      End(item, {Outcome::kFailed, "cannot be read on this computer"});
+      return;
+    }
+    feedback_.Report(Progress{Step::kCopyMemo, item, 0, *size});
+    // As the window stores a memo: its title is its name.
+    Put(item, memo.name, *text);
+    End(item, {});
+  }
+
+  link::SerialLink& link_;
+  commands::ComputerFiles& files_;
+  Feedback& feedback_;
+  CancelToken& cancel_;
+  std::set<std::string> names_;
+  Result worst_;
+};
+
+}  // namespace
+
+Result Restore(link::SerialLink& link, commands::ComputerFiles& files, const RestorePlan& plan,
+               Feedback& feedback, CancelToken& cancel) {
+  if (!link.IsOpen()) return {Outcome::kLinkFailed, "the link is not open"};
+  return Restorer(link, files, feedback, cancel).Run(plan);
+}
+
+}  // namespace tavo::core

@@ -1,0 +1,321 @@
+// tavo-cli backup, restore and check against the simulated organizer: a
+// round trip of hostile names and every byte value that comes back memo for
+// memo; a hang-up and a Ctrl-C at every exchange of a small restore, after
+// which check --repair leaves a clean store and the restore can be run again;
+// the live check on hand-made damage.
+#include <sstream>
+
+#include "cli/cli_rig.h"
+#include "memofs/directory_table.h"
+
+namespace tavo::testing {
+namespace {
+
+using Rows = std::vector<memofs::DirectoryEntry>;
+
+// Stores a file's parts as the client does (an empty last part included) and
+// adds its row.
+void PutFile(sim::Organizer& o, Rows& rows, const std::string& index, const std::string& name,
+             int number, const std::string& data) {
+  const int last = static_cast<int>(data.size() / memofs::kPartSize);
+  rows.push_back(File(name, last, static_cast<int>(data.size() % memofs::kPartSize), number));
+  const std::string stem = memofs::ChildIndexName(index, number);
+  for (int k = 0; k <= last; ++k) {
+    o.PutText(memofs::PartName(stem, k, last),
+              data.substr(static_cast<std::size_t>(k) * memofs::kPartSize, memofs::kPartSize));
+  }
+}
+
+std::string Bytes(int from, int to, const std::string& without = "") {
+  std::string out;
+  for (int b = from; b <= to; ++b) {
+    if (without.find(static_cast<char>(b)) == std::string::npos) out += static_cast<char>(b);
+  }
+  return out;
+}
+
+// Hostile names at the root, a tree as deep as index names allow (a file
+// at the deepest level a part name fits), and plain memos.
+void MakeHostileStore(sim::Organizer& o) {
+  Rows root;
+  const std::pair<std::string, std::string> files[] = {
+      {"a/b", AllBytes(256)},
+      {"a\\b", ""},
+      {".", AllBytes(1956)},
+      {"..", AllBytes(3912)},
+      {"  lead", "x"},
+      {"trail  ", AllBytes(2000)},
+      {Bytes(1, 31, "\n\r"), AllBytes(700)},
+      {Bytes(128, 254), AllBytes(5000)},
+      {"abcdefghijklmnopqrst", "twenty"},
+      {"CON", "device"},
+  };
+  int number = 0;
+  for (const auto& [name, data] : files) PutFile(o, root, "fs0", name, number++, data);
+  root.push_back(Dir("deep", 20));
+  // A directory and a file of one name, as an index may hold them.
+  PutFile(o, root, "fs0", "twin", 11, "file");
+  root.push_back(Dir("twin", 21));
+  o.PutText("fs0_21", "");
+  o.PutText("fs0", IndexOf(root));
+  std::string index = "fs0_20";
+  for (int level = 1; memofs::ChildIndexName(index, 0).size() <= memofs::kMaxMemoName; ++level) {
+    Rows rows{Dir("d", 0)};
+    if (memofs::PartName(memofs::ChildIndexName(index, 1), 0, 0).size() <= memofs::kMaxMemoName) {
+      PutFile(o, rows, index, "f" + std::to_string(level), 1, AllBytes(300));
+    }
+    o.PutText(index, IndexOf(rows));
+    index = memofs::ChildIndexName(index, 0);
+  }
+  o.PutText(index, "");
+  o.PutText("memo one", AllBytes(256));
+  o.PutText("m" + Bytes(128, 140) + "\x01", "short");
+}
+
+void Clear(sim::Organizer& o) {
+  for (const auto& [name, image] : o.Memos()) o.Remove(name);
+}
+
+// The manifest without the fields that say where an entry lay (index and
+// number), which a restore over existing entries may change.
+std::string Placeless(const std::string& manifest) {
+  std::istringstream in(manifest);
+  std::string line, out;
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    std::string kind, index, entry, rest;
+    fields >> kind >> index >> entry;
+    std::getline(fields, rest);
+    out += kind + rest + "\n";
+  }
+  return out;
+}
+
+TEST(CliBackup, RoundTripOfHostileNames) {
+  Bench bench;
+  MakeHostileStore(bench.organizer);
+  ASSERT_TRUE(memofs::CheckMemoFileSystem(bench.organizer.Texts()).Clean());
+  const auto original = bench.organizer.Memos();
+  const Outcome first = bench.Run({"backup", "--verify", "B1"});
+  ASSERT_EQ(first.status, 0) << first.err;
+  // Names the computer cannot hold are escaped; the data is there as it was.
+  const std::pair<const char*, std::string> on_disk[] = {
+      {"B1/tree/a%2Fb", AllBytes(256)}, {"B1/tree/a%5Cb", ""},
+      {"B1/tree/%2E", AllBytes(1956)},  {"B1/tree/%2E%2E", AllBytes(3912)},
+      {"B1/tree/%20 lead", "x"},        {"B1/tree/%43ON", "device"},
+      {"B1/tree/twin%~2", "file"},      {"B1/memos/memo one", AllBytes(256)}};
+  for (const auto& [path, data] : on_disk) EXPECT_EQ(bench.start.Get(path), data) << path;
+
+  Clear(bench.organizer);
+  const Outcome restored = bench.Run({"restore", "B1"});
+  ASSERT_EQ(restored.status, 0) << restored.err;
+  EXPECT_EQ(bench.organizer.Memos(), original);  // every memo, index and part alike
+  const Outcome second = bench.Run({"backup", "B2"});
+  ASSERT_EQ(second.status, 0) << second.err;
+  EXPECT_EQ(bench.start.Get("B2/manifest"), bench.start.Get("B1/manifest"));
+
+  // A second backup into B1 replaces it whole; a changed file is not restored.
+  bench.start.Put("B2/tree/a%2Fb", "changed");
+  Clear(bench.organizer);
+  const Outcome changed = bench.Run({"restore", "B2"});
+  EXPECT_EQ(changed.status, 1);
+  EXPECT_NE(changed.err.find("/a\\/b: changed since the backup"), std::string::npos) << changed.err;
+  EXPECT_EQ(bench.organizer.Memos().size(), original.size() - 1);
+  EXPECT_EQ(bench.Problems(), Strings());
+}
+
+// A backup that does not finish leaves the earlier one as it was.
+TEST(CliBackup, AnInterruptedBackupLeavesTheEarlierOne) {
+  Bench bench;
+  MakeHostileStore(bench.organizer);
+  ASSERT_EQ(bench.Run({"backup", "B"}).status, 0);
+  const std::string manifest = bench.start.Get("B/manifest");
+  bench.organizer.PutText("memo two", "new");
+  bench.organizer.InjectFault({sim::FaultKind::kHangUp, bench.organizer.Exchanges() + 6});
+  const Outcome cut = bench.Run({"backup", "B"});
+  EXPECT_EQ(cut.status, 3) << cut.err;
+  EXPECT_EQ(bench.start.Get("B/manifest"), manifest);
+  EXPECT_FALSE(fs::exists(bench.start.path() / "B.partial/manifest"));
+  bench.organizer.Restart();
+  int reads = 0;
+  bench.on_line = [&](const std::string& line) {
+    if (line.rfind("> getx ", 0) == 0 && ++reads == 3 && bench.child != 0) {
+      ::kill(bench.child, SIGINT);
+    }
+  };
+  const Outcome stopped = bench.Run({"backup", "B"});
+  bench.on_line = nullptr;
+  EXPECT_EQ(stopped.status, 1) << stopped.err;
+  EXPECT_EQ(bench.start.Get("B/manifest"), manifest);
+  ASSERT_EQ(bench.Run({"backup", "B"}).status, 0);
+  EXPECT_NE(bench.start.Get("B/manifest"), manifest);
+  EXPECT_FALSE(fs::exists(bench.start.path() / "B.partial"));
+  // Something else in the way is never replaced.
+  fs::create_directory(bench.start.path() / "other");
+  bench.start.Put("other/file", "mine");
+  EXPECT_EQ(bench.Run({"backup", "other"}).status, 1);
+  EXPECT_EQ(bench.start.Get("other/file"), "mine");
+}
+
+void MakeSmallStore(sim::Organizer& o) {
+  Rows root, sub;
+  PutFile(o, root, "fs0", "a", 0, AllBytes(3000));
+  PutFile(o, root, "fs0", "b", 1, "bee");
+  root.push_back(Dir("d", 2));
+  PutFile(o, sub, "fs0_2", "c", 0, AllBytes(100));
+  o.PutText("fs0", IndexOf(root));
+  o.PutText("fs0_2", IndexOf(sub));
+  o.PutText("plain", "memo");
+}
+
+// A hang-up at every exchange of a restore, and a Ctrl-C after every "put ":
+// no index names a missing memo, check --repair takes the orphans away, and
+// the restore run again completes.
+TEST(CliBackup, InterruptedRestoreIsRepairedAndRerun) {
+  Bench bench;
+  MakeSmallStore(bench.organizer);
+  ASSERT_EQ(bench.Run({"backup", "B"}).status, 0);
+  const std::string manifest = Placeless(bench.start.Get("B/manifest"));
+  for (const bool hang_up : {true, false}) {
+    for (int at = 1;; ++at) {
+      SCOPED_TRACE((hang_up ? "hang-up at exchange " : "Ctrl-C after put ") + std::to_string(at));
+      Clear(bench.organizer);
+      int puts = 0;
+      if (hang_up) {
+        bench.organizer.InjectFault({sim::FaultKind::kHangUp, bench.organizer.Exchanges() + at});
+      } else {
+        bench.on_line = [&](const std::string& line) {
+          if (line.rfind("> put ", 0) == 0 && ++puts == at && bench.child != 0) {
+            ::kill(bench.child, SIGINT);
+          }
+        };
+      }
+      const Outcome cut = bench.Run({"restore", "B"});
+      bench.on_line = nullptr;
+      bench.organizer.Restart();
+      EXPECT_EQ(bench.Problems(), Strings());
+      if (cut.status == 0) break;  // past the last exchange
+      EXPECT_EQ(cut.status, hang_up ? 3 : 1) << cut.err;
+      const Outcome repaired = bench.Run({"check", "--repair", "--yes"});
+      EXPECT_NE(repaired.status, 3) << repaired.err;
+      const memofs::CheckReport report = memofs::CheckMemoFileSystem(bench.organizer.Texts());
+      EXPECT_TRUE(report.Clean() && report.orphans.empty()) << report.Summary();
+      const Outcome rerun = bench.Run({"--force", "restore", "B"});
+      ASSERT_EQ(rerun.status, 0) << rerun.err;
+      ASSERT_EQ(bench.Run({"backup", "again"}).status, 0);
+      EXPECT_EQ(Placeless(bench.start.Get("again/manifest")), manifest);
+      EXPECT_EQ(bench.Run({"check", "--deep"}).out,
+                "2 directories, 3 files, 4 parts, 0 problems, 0 orphans\n");
+    }
+  }
+}
+
+// A restore writes a directory's index once per batch, not once per file,
+// and the batches keep index bytes a small share of what is sent.
+TEST(CliBackup, RestoreWritesTheIndexOncePerBatch) {
+  Bench bench;
+  Rows root;
+  std::size_t file_bytes = 0;
+  for (int i = 0; i < 40; ++i) {
+    const std::string data = AllBytes(200 + static_cast<std::size_t>(i * 677 % 1601));
+    PutFile(bench.organizer, root, "fs0", "n" + std::to_string(i), i, data);
+    file_bytes += data.size();
+  }
+  bench.organizer.PutText("fs0", IndexOf(root));
+  ASSERT_EQ(bench.Run({"backup", "B"}).status, 0);
+  const auto original = bench.organizer.Memos();
+  Clear(bench.organizer);
+  int index_writes = 0;
+  std::size_t index_bytes = 0;
+  bool next_is_index = false;
+  bench.on_line = [&](const std::string& line) {
+    if (next_is_index && line.rfind("> ", 0) == 0 && line.find("put") == std::string::npos) {
+      next_is_index = false;  // the length line
+      index_bytes += static_cast<std::size_t>(std::stoul(line.substr(2)));
+    }
+    if (line == "> put fs0\n") {
+      ++index_writes;
+      next_is_index = true;
+    }
+  };
+  ASSERT_EQ(bench.Run({"restore", "B"}).status, 0);
+  bench.on_line = nullptr;
+  EXPECT_EQ(bench.organizer.Memos(), original);
+  EXPECT_GE(index_writes, 3);
+  EXPECT_LE(index_writes, 10);
+  EXPECT_LT(index_bytes * 15, file_bytes) << index_writes << " writes";
+}
+
+// Each damage, alone: check names it once and nothing else; --deep reads
+// the parts; --repair deletes orphans only, and only when told to.
+TEST(CliBackup, CheckFindsEachDamageOnce) {
+  struct Case {
+    const char* name;
+    std::function<void(sim::Organizer&)> damage;
+    Strings args;
+    std::string out;
+  };
+  const std::string clean = "2 directories, 3 files, 4 parts, ";
+  const Case cases[] = {
+      {"clean", [](sim::Organizer&) {}, {"check", "--deep"}, clean + "0 problems, 0 orphans\n"},
+      {"orphan",
+       [](sim::Organizer& o) { o.PutText("fs0_9_0", "x"); },
+       {"check"},
+       "orphan   fs0_9_0\n" + clean + "0 problems, 1 orphans\n"},
+      {"part missing",
+       [](sim::Organizer& o) { o.Remove("fs0_0_1"); },
+       {"check"},
+       "problem  fs0_0_1: part missing\n2 directories, 3 files, 3 parts, 1 problems, 0 orphans\n"},
+      {"index missing",
+       [](sim::Organizer& o) {
+         o.Remove("fs0_2_0_0");
+         o.Remove("fs0_2");
+       },
+       {"check"},
+       "problem  fs0_2: directory index missing\n1 directories, 2 files, 3 parts, 1 problems, "
+       "0 orphans\n"},
+      {"short part, deep",
+       [](sim::Organizer& o) { o.PutText("fs0_1_0", "be"); },
+       {"check", "--deep"},
+       "problem  fs0_1_0: part holds 2 characters, not 3\n" + clean + "1 problems, 0 orphans\n"},
+      {"short part, shallow",
+       [](sim::Organizer& o) { o.PutText("fs0_1_0", "be"); },
+       {"check"},
+       clean + "0 problems, 0 orphans\n"},
+      {"name not storable",
+       [](sim::Organizer& o) { o.PutText("fs0_2", "F 0 100 0 c\rd "); },
+       {"check"},
+       "problem  fs0_2: name c\\x0dd cannot be stored (line end or character 0)\n" + clean +
+           "1 problems, 0 orphans\n"},
+      {"number twice",
+       [](sim::Organizer& o) { o.PutText("fs0_2", "F 0 100 0 c F 0 100 0 e "); },
+       {"check"},
+       "problem  fs0_2: number 0 used twice\n2 directories, 4 files, 5 parts, 1 problems, 0 "
+       "orphans\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Bench bench;
+    MakeSmallStore(bench.organizer);
+    c.damage(bench.organizer);
+    const Outcome ran = bench.Run(c.args);
+    EXPECT_EQ(ran.out, c.out);
+    EXPECT_EQ(ran.status, c.out.find(" 0 problems, 0 orphans") == std::string::npos ? 1 : 0)
+        << ran.err;
+  }
+  // Without a terminal --repair asks for --yes; with it, the orphan goes and
+  // the plain memo stays.
+  Bench bench;
+  MakeSmallStore(bench.organizer);
+  bench.organizer.PutText("fs0_9_0", "x");
+  EXPECT_EQ(bench.Run({"check", "--repair"}).status, 1);
+  EXPECT_TRUE(bench.organizer.Text("fs0_9_0").has_value());
+  const Outcome repaired = bench.Run({"check", "--repair", "--yes"});
+  EXPECT_NE(repaired.out.find("removed 1 orphans"), std::string::npos) << repaired.out;
+  EXPECT_FALSE(bench.organizer.Text("fs0_9_0").has_value());
+  EXPECT_EQ(bench.organizer.Text("plain"), "memo");
+  EXPECT_EQ(bench.Run({"check"}).status, 0);
+}
+
+}  // namespace
+}  // namespace tavo::testing
