@@ -9,6 +9,7 @@
 #include <iostream>
 #include <memory>
 #include <sstream>
+#include <utility>
 
 #include "core/mirror.h"
 #include "core/organizer_path.h"
@@ -111,7 +112,7 @@ std::string DiskPath(const char* top, const Path& names) {
 // The backup written into a staging directory, the manifest line by line.
 class DiskSink : public core::BackupSink {
  public:
-  DiskSink(const fs::path& root, std::ofstream& manifest) : root_(root), manifest_(manifest) {}
+  DiskSink(fs::path root, std::ofstream& manifest) : root_(std::move(root)), manifest_(manifest) {}
 
   bool Directory(const Path& path, const core::Origin& origin) override {
     Line line{'d', origin.index, origin.entry, 0, 0, "-", path, Unique(DiskPath(kTree, path))};

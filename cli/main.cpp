@@ -94,7 +94,7 @@ std::string CurrentDirectory() {
 
 std::optional<Names> Path(Env& env, const std::string& text) {
   std::optional<Names> names = core::ParseOrganizerPath(text);
-  if (!names) env.console.UsageSlip(text, "a backslash must start \\/, \\\\ or \\xHH");
+  if (!names) env.console.UsageSlip(text, R"(a backslash must start \/, \\ or \xHH)");
   return names;
 }
 
@@ -143,8 +143,9 @@ void PrintEntries(const std::vector<memofs::DirectoryEntry>& entries, const Opti
     for (std::size_t i = 0; i < entries.size(); ++i) {
       const memofs::DirectoryEntry& e = entries[i];
       const bool dir = e.EntryType == memofs::kTypeDirectory;
-      std::cout << (i ? ",\n " : "") << "{\"name\":" << JsonName(e.EntryName) << ",\"type\":\""
-                << (dir ? "directory\"" : "file\",\"size\":" + std::to_string(EntrySize(e))) << "}";
+      std::cout << (i ? ",\n " : "") << R"({"name":)" << JsonName(e.EntryName) << R"(,"type":")"
+                << (dir ? R"(directory")" : R"(file","size":)" + std::to_string(EntrySize(e)))
+                << "}";
     }
     std::cout << "]\n";
     return;
@@ -305,7 +306,7 @@ std::optional<std::string> MemoName(Env& env, const std::string& text) {
   const std::optional<Names> names = Path(env, text);
   if (!names) return std::nullopt;
   if (names->size() == 1) return names->front();
-  env.console.UsageSlip(text, "a memo name is one level (write \"/\" in it as \\/)");
+  env.console.UsageSlip(text, R"(a memo name is one level (write "/" in it as \/))");
   return std::nullopt;
 }
 
@@ -556,4 +557,14 @@ int Main(int argc, char** argv) {
 }  // namespace
 }  // namespace tavo::cli
 
-int main(int argc, char** argv) { return tavo::cli::Main(argc, argv); }
+int main(int argc, char** argv) {
+  try {
+    return tavo::cli::Main(argc, argv);
+  } catch (const std::exception& e) {
+    // Nothing below should throw; if it does, say so rather than abort.
+    std::cerr << "tavo-cli: " << e.what() << "\n";
+  } catch (...) {
+    std::cerr << "tavo-cli: unexpected error\n";
+  }
+  return 1;
+}

@@ -85,7 +85,10 @@ void Session::StoreDirectoryHere(const std::string& source, const std::string& n
   if (listing) {
     for (const std::string& directory : listing->directories) {
       if (directory == "." || directory == "..") continue;
-      StoreDirectoryHere(source + "\\" + directory, directory);
+      std::string path = source;
+      path += '\\';
+      path += directory;
+      StoreDirectoryHere(path, directory);
       if (stop_here()) return;
     }
     for (const commands::DirectoryListing::File& file : listing->files) {
