@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -109,6 +110,9 @@ class Feedback {
   virtual void Refused(const std::string& /*message*/) {}
 };
 
+// Asks whether an existing item may be replaced: nothing when it may, else
+// how the item ends (skipped or failed).
+std::optional<Result> OverwriteRefused(Feedback& feedback, const Item& item);
 // The heavier of two results (the first of equal weight).
 Result Heavier(const Result& a, const Result& b);
 // "done", "skipped", "failed", "cancelled", "link failed".

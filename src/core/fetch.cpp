@@ -46,17 +46,9 @@ bool Session::MayWrite(const Item& item, const std::string& target) {
 }
 
 bool Session::Overwrite(const Item& item) {
-  switch (feedback_.AskOverwrite(item)) {
-    case Answer::kReplace:
-      return true;
-    case Answer::kSkip:
-      End(item, {Outcome::kSkipped, "exists; left as it is"});
-      return false;
-    case Answer::kFail:
-      break;
-  }
-  End(item, {Outcome::kFailed, "exists"});
-  return false;
+  const std::optional<Result> refused = OverwriteRefused(feedback_, item);
+  if (refused) End(item, *refused);
+  return !refused;
 }
 
 Result Session::FetchDirectory(const std::string& name, const std::string& target) {

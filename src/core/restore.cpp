@@ -219,15 +219,9 @@ class Restorer {
     }
     const int row = RowNamed(batch.rows, file.name, false);
     if (row >= 0) {
-      switch (feedback_.AskOverwrite(item)) {
-        case Answer::kReplace:
-          break;
-        case Answer::kSkip:
-          End(item, {Outcome::kSkipped, "exists; left as it is"});
-          return;
-        case Answer::kFail:
-          End(item, {Outcome::kFailed, "exists"});
-          return;
+      if (const std::optional<Result> refused = OverwriteRefused(feedback_, item)) {
+        End(item, *refused);
+        return;
       }
     }
     const auto part_size = static_cast<std::int64_t>(memofs::kPartSize);
@@ -318,15 +312,9 @@ class Restorer {
       return;
     }
     if (names_.count(memo.name) != 0) {
-      switch (feedback_.AskOverwrite(item)) {
-        case Answer::kReplace:
-          break;
-        case Answer::kSkip:
-          End(item, {Outcome::kSkipped, "exists; left as it is"});
-          return;
-        case Answer::kFail:
-          End(item, {Outcome::kFailed, "exists"});
-          return;
+      if (const std::optional<Result> refused = OverwriteRefused(feedback_, item)) {
+        End(item, *refused);
+        return;
       }
     }
     const std::optional<std::int64_t> size = files_.FileSize(memo.source);

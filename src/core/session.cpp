@@ -12,6 +12,18 @@ Result Heavier(const Result& a, const Result& b) {
   return static_cast<int>(b.outcome) > static_cast<int>(a.outcome) ? b : a;
 }
 
+std::optional<Result> OverwriteRefused(Feedback& feedback, const Item& item) {
+  switch (feedback.AskOverwrite(item)) {
+    case Answer::kReplace:
+      return std::nullopt;
+    case Answer::kSkip:
+      return Result{Outcome::kSkipped, "exists; left as it is"};
+    case Answer::kFail:
+      break;
+  }
+  return Result{Outcome::kFailed, "exists"};
+}
+
 const char* OutcomeName(Outcome outcome) {
   switch (outcome) {
     case Outcome::kDone:
