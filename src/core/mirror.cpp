@@ -69,22 +69,19 @@ class Backupper {
       : link_(link), sink_(sink), feedback_(feedback), cancel_(cancel) {}
 
   Result Run() {
-    try {
-      names_ = mirror::ListNames(link_);
-      const std::string root = memofs::kRootIndexName;
-      if (names_.count(root) != 0) Walk(root, mirror::ReadText(link_, root), {});
-      for (const std::string& name : names_) {
-        if (!memofs::StartsWith(name, memofs::kRootIndexName)) MemoOut(name);
+    const Result ended = mirror::Unwinding(link_, [&] {
+      try {
+        names_ = mirror::ListNames(link_);
+        const std::string root = memofs::kRootIndexName;
+        if (names_.count(root) != 0) Walk(root, mirror::ReadText(link_, root), {});
+        for (const std::string& name : names_) {
+          if (!memofs::StartsWith(name, memofs::kRootIndexName)) MemoOut(name);
+        }
+      } catch (const Full&) {
+        worst_ = Heavier(worst_, {Outcome::kFailed, "cannot be written on this computer"});
       }
-    } catch (const LineDown& down) {
-      worst_ = Heavier(worst_, mirror::Fail(link_, down));
-    } catch (const link::LinkClosed&) {
-      worst_ = Heavier(worst_, {Outcome::kLinkFailed, "the link is closed"});
-    } catch (const mirror::Stopped&) {
-      worst_ = Heavier(worst_, {Outcome::kCancelled, "cancelled"});
-    } catch (const Full&) {
-      worst_ = Heavier(worst_, {Outcome::kFailed, "cannot be written on this computer"});
-    }
+    });
+    worst_ = Heavier(worst_, ended);
     return worst_;
   }
 

@@ -23,4 +23,20 @@ std::string ReadText(link::SerialLink& link, const std::string& name);
 // Closes the link after a failure and gives the result to end with.
 Result Fail(link::SerialLink& link, const LineDown& down);
 
+// Runs a whole backup or restore: a failed line, a closed link or a Cancel
+// that unwinds it becomes its result.
+template <typename F>
+Result Unwinding(link::SerialLink& link, F&& body) {
+  try {
+    body();
+  } catch (const LineDown& down) {
+    return Fail(link, down);
+  } catch (const link::LinkClosed&) {
+    return {Outcome::kLinkFailed, "the link is closed"};
+  } catch (const Stopped&) {
+    return {Outcome::kCancelled, "cancelled"};
+  }
+  return {};
+}
+
 }  // namespace tavo::core::mirror

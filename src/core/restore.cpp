@@ -43,20 +43,15 @@ class Restorer {
       : link_(link), files_(files), feedback_(feedback), cancel_(cancel) {}
 
   Result Run(const RestorePlan& plan) {
-    try {
+    const Result ended = mirror::Unwinding(link_, [&] {
       names_ = mirror::ListNames(link_);
       const std::string root = memofs::kRootIndexName;
       // A missing root is made first, as the window's first look does: an
       // organizer is never left with memos but no root.
       Directory(plan.root, root, {}, IndexRows(root));
       for (const RestoreMemo& memo : plan.memos) MemoIn(memo);
-    } catch (const LineDown& down) {
-      worst_ = Heavier(worst_, mirror::Fail(link_, down));
-    } catch (const link::LinkClosed&) {
-      worst_ = Heavier(worst_, {Outcome::kLinkFailed, "the link is closed"});
-    } catch (const mirror::Stopped&) {
-      worst_ = Heavier(worst_, {Outcome::kCancelled, "cancelled"});
-    }
+    });
+    worst_ = Heavier(worst_, ended);
     return worst_;
   }
 
@@ -291,16 +286,6 @@ class Restorer {
       feedback_.Report(Progress{Step::kCopyFile, item, done, file.size, part, last});
     }
     return true;
-  }
-
-  static std::optional<std::string> ReadPiece(commands::InputFile& in, std::size_t count) {
-    std::string piece;
-    while (piece.size() < count) {
-      const std::optional<std::string> more = in.Read(count - piece.size());
-      if (!more || more->empty()) return std::nullopt;
-      piece += *more;
-    }
-    return piece;
   }
 
   void MemoIn(const RestoreMemo& memo) {

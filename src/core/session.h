@@ -148,7 +148,6 @@ class Session : private memofs::MemoFsHost {
   bool Overwrite(const Item& item);
   void StoreDirectoryHere(const std::string& source, const std::string& name);
   void StoreFileHere(const std::string& source, const std::string& name);
-  std::optional<std::string> ReadPiece(commands::InputFile& in, std::size_t count);
   bool DeletePartMemos(const Item& item, const std::string& stem, int last, int first, int upto);
   bool DeleteFileParts(const Item& item, const memofs::DirectoryEntry& entry);
   void Unlist(const std::vector<memofs::DirectoryEntry>& rows);

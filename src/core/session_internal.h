@@ -1,8 +1,10 @@
 #pragma once
 
 #include <exception>
+#include <optional>
 #include <utility>
 
+#include "commands/computer_files.h"
 #include "core/session.h"
 #include "link/serial_link.h"
 
@@ -13,6 +15,8 @@ class LinkUnwound {};
 
 // Why a "put " failed: a refusal (a whole line, such as "full") or a dead line.
 std::string RefusedOrSilent(const link::Reply& reply);
+// Exactly `count` bytes of a computer file; nothing on a read error or an early end.
+std::optional<std::string> ReadPiece(commands::InputFile& in, std::size_t count);
 
 template <typename F>
 Result Session::Run(F&& body) {

@@ -17,7 +17,7 @@ std::string RefusedOrSilent(const link::Reply& reply) {
   return SilenceOrGarble(reply.text.empty());
 }
 
-std::optional<std::string> Session::ReadPiece(commands::InputFile& in, std::size_t count) {
+std::optional<std::string> ReadPiece(commands::InputFile& in, std::size_t count) {
   std::string piece;
   while (piece.size() < count) {
     const std::optional<std::string> more = in.Read(count - piece.size());
