@@ -29,6 +29,7 @@ constexpr const char* kNotStorableHere =
 // One directory being filled: its rows as the organizer will list them at
 // the next index write, and what that write makes safe to delete.
 struct Batch {
+  Batch(std::string index_name, Rows start) : index(std::move(index_name)), rows(std::move(start)) {}
   std::string index;
   Rows rows;
   Rows retired;            // replaced files, their parts deleted after the write
@@ -48,7 +49,8 @@ class Restorer {
       const std::string root = memofs::kRootIndexName;
       // A missing root is made first, as the window's first look does: an
       // organizer is never left with memos but no root.
-      Directory(plan.root, root, {}, IndexRows(root));
+      Batch top{root, IndexRows(root)};
+      Directory(plan.root, top, {});
       for (const RestoreMemo& memo : plan.memos) MemoIn(memo);
     });
     worst_ = Heavier(worst_, ended);
@@ -146,15 +148,14 @@ class Restorer {
     return false;
   }
 
-  void Directory(const RestoreDirectory& dir, const std::string& index, const Path& path,
-                 Rows rows) {
-    Batch batch{index, std::move(rows), {}, 0, false};
+  // Files first, then subdirectories; the index is written at the end and
+  // whenever enough has been stored since its last write.
+  void Directory(const RestoreDirectory& dir, Batch& batch, const Path& path) {
     try {
       for (const RestoreFile& file : dir.files) {
         StopHere();
         FileIn(batch, file, path);
       }
-      Flush(batch);
       for (const RestoreDirectory& sub : dir.directories) {
         StopHere();
         SubdirectoryIn(batch, sub, path);
@@ -163,9 +164,10 @@ class Restorer {
       Flush(batch);  // the files stored whole are kept
       throw;
     }
+    Flush(batch);
   }
 
-  void SubdirectoryIn(Batch& batch, const RestoreDirectory& sub, const Path& path) {
+  void SubdirectoryIn(Batch& parent, const RestoreDirectory& sub, const Path& path) {
     Path here = path;
     here.push_back(sub.name);
     const Item item{here, "", false};
@@ -174,33 +176,43 @@ class Restorer {
       return;
     }
     feedback_.Report(Progress{Step::kMakeDirectory, item});
-    const int row = RowNamed(batch.rows, sub.name, true);
-    const int number =
-        row >= 0 ? batch.rows[static_cast<std::size_t>(row)].EntryNumber : Number(batch, sub.entry);
-    const std::string child = memofs::ChildIndexName(batch.index, number);
+    const int row = RowNamed(parent.rows, sub.name, true);
+    const int number = row >= 0 ? parent.rows[static_cast<std::size_t>(row)].EntryNumber
+                                : Number(parent, sub.entry);
+    const std::string child = memofs::ChildIndexName(parent.index, number);
     if (child.size() > memofs::kMaxMemoName) {
       End(item, {Outcome::kFailed, "directories nested too deep (index name over 20 characters)"});
       return;
     }
-    Rows child_rows(1);
     if (row >= 0) {
-      child_rows = IndexRows(child);
-    } else {
-      memofs::DirectoryEntry entry;
-      entry.EntryName = sub.name;
-      entry.EntryType = memofs::kTypeDirectory;
-      entry.EntryNumber = static_cast<std::int16_t>(number);
-      Rows after = batch.rows;
-      after.push_back(entry);
-      if (!Fits(after, item)) return;
-      // Its index first: a failure in between leaves an empty orphan, never
-      // an entry without its index.
-      Put(item, child, "");
-      batch.rows = std::move(after);
-      batch.dirty = true;
-      Flush(batch);
+      Batch batch{child, IndexRows(child)};
+      Directory(sub, batch, here);
+      End(item, {});
+      return;
     }
-    Directory(sub, child, here, std::move(child_rows));
+    memofs::DirectoryEntry entry;
+    entry.EntryName = sub.name;
+    entry.EntryType = memofs::kTypeDirectory;
+    entry.EntryNumber = static_cast<std::int16_t>(number);
+    Rows after = parent.rows;
+    after.push_back(entry);
+    if (!Fits(after, item)) return;
+    // A new directory's index is written once, whole, and only then named in
+    // its parent: a failure before that leaves orphans, never an entry
+    // without its index.
+    Batch batch{child, Rows(1)};
+    batch.dirty = true;
+    const auto name_it = [&] {
+      parent.rows = std::move(after);
+      parent.dirty = true;
+    };
+    try {
+      Directory(sub, batch, here);
+    } catch (const mirror::Stopped&) {
+      name_it();
+      throw;
+    }
+    name_it();
     End(item, {});
   }
 
