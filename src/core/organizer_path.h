@@ -14,8 +14,10 @@ namespace tavo::core {
 std::optional<std::vector<std::string>> ParseOrganizerPath(const std::string& text);
 
 // The path as ParseOrganizerPath reads it back: "/" + escaped names joined by
-// "/"; "/" for the root. Control bytes (below 32, and 127) come out as \xHH,
-// so a printed path never moves a terminal's cursor.
+// "/"; "/" for the root. UTF-8 text is kept; control bytes and every byte
+// that is not part of a printable UTF-8 character (the organizer's own
+// characters 128 to 254) come out as \xHH, so a printed path is valid UTF-8
+// and never moves a terminal's cursor.
 std::string FormatOrganizerPath(const std::vector<std::string>& names);
 // One name escaped the same way.
 std::string EscapeName(const std::string& name);

@@ -404,7 +404,15 @@ TEST(Core, OrganizerPaths) {
        {Case{"/", {}, "/"}, Case{"", {}, "/"},
         Case{"/Letters/to grandma.txt", {"Letters", "to grandma.txt"}, "/Letters/to grandma.txt"},
         Case{"a//b/", {"a", "b"}, "/a/b"}, Case{"/x\\/y\\\\z", {"x/y\\z"}, "/x\\/y\\\\z"},
-        Case{"\\x41\\x0a\\xff", {"A\n\xff"}, "/A\\x0a\xff"}}) {
+        Case{"\\x41\\x0a\\xff", {"A\n\xff"}, "/A\\x0a\\xff"},
+        // UTF-8 is printed as it is; the organizer's own characters, C1
+        // controls and broken sequences are escaped.
+        Case{"caf\xc3\xa9 \xe2\x82\xac", {"caf\xc3\xa9 \xe2\x82\xac"}, "/caf\xc3\xa9 \xe2\x82\xac"},
+        Case{"\\xe9t\\xe9\\xc2\\x9b\\xe2\\x82",
+             {"\xe9t\xe9\xc2\x9b\xe2\x82"},
+             "/\\xe9t\\xe9\\xc2\\x9b\\xe2\\x82"},
+        Case{
+            "\\xed\\xa0\\x80\\xc0\\xaf", {"\xed\xa0\x80\xc0\xaf"}, "/\\xed\\xa0\\x80\\xc0\\xaf"}}) {
     SCOPED_TRACE(c.text);
     const auto names = core::ParseOrganizerPath(c.text);
     ASSERT_TRUE(names);
