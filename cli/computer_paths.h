@@ -14,7 +14,7 @@ class ComputerSide {
  public:
   ComputerSide();
 
-  commands::ComputerFiles& files() { return files_; }
+  core::ComputerFiles& files() { return files_; }
   // nullopt when the path cannot be addressed (on POSIX, a backslash in it).
   std::optional<std::string> ProgramPath(const std::string& native) const;
   enum class Kind { kMissing, kFile, kDirectory, kOther };

@@ -38,7 +38,7 @@ std::string WindowFeedback::FetchWarning(const core::Item& item, const core::Res
   const std::string rel = item.memo ? Trim(Relative(item)) : Relative(item);
   const std::string& why = result.reason;
   if (why == core::kNoSuchFile || why == core::kNoSuchDirectory || why == core::kNotOnComputer ||
-      why == core::kNameRefused) {
+      why == core::kNameNotHeld) {
     return CantUseName(rel);
   }
   if (why == core::kOccupied) return NotAFileWarning(rel);

@@ -31,17 +31,17 @@ bool Session::SafeTarget(const Item& item, const std::string& name) {
 bool Session::MayWrite(const Item& item, const std::string& target) {
   // Hidden files count as existing; anything but a file is never written through.
   switch (files_.OccupantOf(target)) {
-    case commands::Occupant::kNothing:
+    case Occupant::kNothing:
       return true;
-    case commands::Occupant::kFile:
+    case Occupant::kFile:
       return Overwrite(item);
-    case commands::Occupant::kNotAFile:
+    case Occupant::kNotAFile:
       End(item, {Outcome::kFailed, kOccupied});
       return false;
-    case commands::Occupant::kNameRefused:
+    case Occupant::kNameRefused:
       break;
   }
-  End(item, {Outcome::kFailed, kNameRefused});
+  End(item, {Outcome::kFailed, kNameNotHeld});
   return false;
 }
 
@@ -141,7 +141,7 @@ void Session::FetchFileHere(const std::string& name, const std::string& target) 
   const std::int64_t total = memofs::EntrySize(entry);
   Report(core::Step::kCopyFile, item, 0, total, -1, last);
   // Written beside the target and put in place only when complete.
-  std::unique_ptr<commands::OutputFile> out = files_.CreateReplacing(target);
+  std::unique_ptr<OutputFile> out = files_.CreateReplacing(target);
   if (!out) {
     End(item, {Outcome::kFailed, "cannot be written on this computer"});
     return;

@@ -84,7 +84,7 @@ Result Session::FetchMemo(const std::string& name, const std::string& target) {
       FailLink(NotFoundOrSilent(memo.found));
       LinkFailedAt(item);
     }
-    const std::unique_ptr<commands::OutputFile> out = files_.CreateReplacing(target);
+    const std::unique_ptr<OutputFile> out = files_.CreateReplacing(target);
     if (!out || !out->Write(memo.text) || !out->Commit()) {
       End(item, {Outcome::kFailed, "cannot be written on this computer"});
       return;
@@ -113,7 +113,7 @@ Result Session::StoreMemo(const std::string& source, const std::string& name) {
       End(item, {Outcome::kFailed, kReservedTitle});
       return;
     }
-    std::unique_ptr<commands::InputFile> in = size ? files_.OpenRead(source) : nullptr;
+    std::unique_ptr<InputFile> in = size ? files_.OpenRead(source) : nullptr;
     if (!in) {
       End(item, {Outcome::kFailed, "cannot be read on this computer"});
       return;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "commands/computer_files.h"
+#include "core/computer_files.h"
 #include "core/feedback.h"
 #include "link/serial_link.h"
 #include "memofs/checker.h"
@@ -75,7 +75,7 @@ inline constexpr int kIndexShare = 64;
 // after the index names the new one. On a Cancel the file in flight is taken
 // back and the complete ones are indexed. A failed link leaves the unindexed
 // parts as orphans, for CheckOrganizer and RemoveOrphans.
-Result Restore(link::SerialLink& link, commands::ComputerFiles& files, const RestorePlan& plan,
+Result Restore(link::SerialLink& link, ComputerFiles& files, const RestorePlan& plan,
                Feedback& feedback, CancelToken& cancel);
 
 // The file system check over the live link: one "dir", each index once, and

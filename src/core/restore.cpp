@@ -39,7 +39,7 @@ struct Batch {
 
 class Restorer {
  public:
-  Restorer(link::SerialLink& link, commands::ComputerFiles& files, Feedback& feedback,
+  Restorer(link::SerialLink& link, ComputerFiles& files, Feedback& feedback,
            CancelToken& cancel)
       : link_(link), files_(files), feedback_(feedback), cancel_(cancel) {}
 
@@ -269,7 +269,7 @@ class Restorer {
   // Every part 0 to last, the last one empty when the size is a multiple of
   // 1956, so that each part the row names exists. False: the item ended.
   bool SendParts(const Item& item, const std::string& stem, const RestoreFile& file, int last) {
-    std::unique_ptr<commands::InputFile> in = files_.OpenRead(file.source);
+    std::unique_ptr<InputFile> in = files_.OpenRead(file.source);
     if (!in) {
       End(item, {Outcome::kFailed, "cannot be opened on this computer"});
       return false;
@@ -315,7 +315,7 @@ class Restorer {
       }
     }
     const std::optional<std::int64_t> size = files_.FileSize(memo.source);
-    std::unique_ptr<commands::InputFile> in = size ? files_.OpenRead(memo.source) : nullptr;
+    std::unique_ptr<InputFile> in = size ? files_.OpenRead(memo.source) : nullptr;
     const std::optional<std::string> text =
         in ? ReadPiece(*in, static_cast<std::size_t>(*size)) : std::nullopt;
     if (!text) {
@@ -329,7 +329,7 @@ class Restorer {
   }
 
   link::SerialLink& link_;
-  commands::ComputerFiles& files_;
+  ComputerFiles& files_;
   Feedback& feedback_;
   CancelToken& cancel_;
   std::set<std::string> names_;
@@ -338,7 +338,7 @@ class Restorer {
 
 }  // namespace
 
-Result Restore(link::SerialLink& link, commands::ComputerFiles& files, const RestorePlan& plan,
+Result Restore(link::SerialLink& link, ComputerFiles& files, const RestorePlan& plan,
                Feedback& feedback, CancelToken& cancel) {
   if (!link.IsOpen()) return {Outcome::kLinkFailed, "the link is not open"};
   return Restorer(link, files, feedback, cancel).Run(plan);

@@ -45,7 +45,7 @@ std::string SilenceOrGarble(bool silent) {
                 : "the organizer's answer was garbled or cut short";
 }
 
-Session::Session(link::SerialLink& link, commands::ComputerFiles& files, Feedback& feedback,
+Session::Session(link::SerialLink& link, ComputerFiles& files, Feedback& feedback,
                  CancelToken& cancel, memofs::OrganizerState& state)
     : link_(link),
       files_(files),

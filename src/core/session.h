@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "commands/computer_files.h"
+#include "core/computer_files.h"
 #include "core/feedback.h"
 #include "link/serial_link.h"
 #include "memofs/directory_table.h"
@@ -14,7 +14,7 @@ namespace tavo::core {
 
 // The organizer file operations, free of any pane: each works on the current
 // organizer directory (or the plain memos) and computer program paths
-// ("c:\dir\name", see commands/computer_files.h). The window's commands and
+// ("c:\dir\name", see core/computer_files.h). The window's commands and
 // tavo-cli both run on it, so an item goes over the wire the same way from
 // either. The guarantees live here once: a new file is stored whole before an
 // index names it and before the file it replaces goes, an index stops naming
@@ -29,13 +29,13 @@ namespace tavo::core {
 // Feedback::Refused).
 class Session : private memofs::MemoFsHost {
  public:
-  Session(link::SerialLink& link, commands::ComputerFiles& files, Feedback& feedback,
+  Session(link::SerialLink& link, ComputerFiles& files, Feedback& feedback,
           CancelToken& cancel)
       : link_(link), files_(files), feedback_(feedback), cancel_(cancel), state_(own_state_) {}
   // A session on the window's own table: it starts in the directory (or the
   // memo list) that `state` holds, and names its items from there. Walk
   // starts such a session from the root.
-  Session(link::SerialLink& link, commands::ComputerFiles& files, Feedback& feedback,
+  Session(link::SerialLink& link, ComputerFiles& files, Feedback& feedback,
           CancelToken& cancel, memofs::OrganizerState& state);
 
   // ---- Directories of the memo file system ----
@@ -156,7 +156,7 @@ class Session : private memofs::MemoFsHost {
   bool EnsureMemoView();
 
   link::SerialLink& link_;
-  commands::ComputerFiles& files_;
+  ComputerFiles& files_;
   Feedback& feedback_;
   CancelToken& cancel_;
   memofs::OrganizerState own_state_;

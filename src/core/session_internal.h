@@ -4,7 +4,7 @@
 #include <optional>
 #include <utility>
 
-#include "commands/computer_files.h"
+#include "core/computer_files.h"
 #include "core/session.h"
 #include "link/serial_link.h"
 
@@ -16,7 +16,7 @@ class LinkUnwound {};
 // Why a "put " failed: a refusal (a whole line, such as "full") or a dead line.
 std::string RefusedOrSilent(const link::Reply& reply);
 // Exactly `count` bytes of a computer file; nothing on a read error or an early end.
-std::optional<std::string> ReadPiece(commands::InputFile& in, std::size_t count);
+std::optional<std::string> ReadPiece(InputFile& in, std::size_t count);
 
 template <typename F>
 Result Session::Run(F&& body) {

@@ -17,7 +17,7 @@ std::string RefusedOrSilent(const link::Reply& reply) {
   return SilenceOrGarble(reply.text.empty());
 }
 
-std::optional<std::string> ReadPiece(commands::InputFile& in, std::size_t count) {
+std::optional<std::string> ReadPiece(InputFile& in, std::size_t count) {
   std::string piece;
   while (piece.size() < count) {
     const std::optional<std::string> more = in.Read(count - piece.size());
@@ -81,7 +81,7 @@ void Session::StoreDirectoryHere(const std::string& source, const std::string& n
   };
   if (stop_here()) return;
 
-  const std::optional<commands::DirectoryListing> listing = files_.List(source + "\\");
+  const std::optional<DirectoryListing> listing = files_.List(source + "\\");
   if (listing) {
     for (const std::string& directory : listing->directories) {
       if (directory == "." || directory == "..") continue;
@@ -91,7 +91,7 @@ void Session::StoreDirectoryHere(const std::string& source, const std::string& n
       StoreDirectoryHere(path, directory);
       if (stop_here()) return;
     }
-    for (const commands::DirectoryListing::File& file : listing->files) {
+    for (const DirectoryListing::File& file : listing->files) {
       StoreFileHere(source + "\\" + file.name, file.name);
       if (stop_here()) return;
     }
@@ -165,7 +165,7 @@ void Session::StoreFileHere(const std::string& source, const std::string& name) 
   }
 
   Report(core::Step::kCopyFile, item, 0, *size, -1, static_cast<int>(last));
-  std::unique_ptr<commands::InputFile> in = files_.OpenRead(source);
+  std::unique_ptr<InputFile> in = files_.OpenRead(source);
   if (!in) {
     End(item, {Outcome::kFailed, "cannot be opened on this computer"});
     return;

@@ -89,17 +89,17 @@ Classified Classify(const fs::directory_entry& entry) {
   return out;
 }
 
-commands::Occupant OccupantAt(const fs::path& path) {
+core::Occupant OccupantAt(const fs::path& path) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = ::GetLastError();
     return error == ERROR_FILENAME_EXCED_RANGE || error == ERROR_INVALID_NAME
-               ? commands::Occupant::kNameRefused
-               : commands::Occupant::kNothing;
+               ? core::Occupant::kNameRefused
+               : core::Occupant::kNothing;
   }
   constexpr DWORD kNotAFile =
       FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
-  return (attributes & kNotAFile) != 0 ? commands::Occupant::kNotAFile : commands::Occupant::kFile;
+  return (attributes & kNotAFile) != 0 ? core::Occupant::kNotAFile : core::Occupant::kFile;
 }
 
 int ProcessId() { return static_cast<int>(::GetCurrentProcessId()); }
@@ -167,12 +167,12 @@ Classified Classify(const fs::directory_entry& entry) {
   return out;
 }
 
-commands::Occupant OccupantAt(const fs::path& path) {
+core::Occupant OccupantAt(const fs::path& path) {
   struct stat info {};
   if (::lstat(path.c_str(), &info) == 0) {
-    return S_ISREG(info.st_mode) ? commands::Occupant::kFile : commands::Occupant::kNotAFile;
+    return S_ISREG(info.st_mode) ? core::Occupant::kFile : core::Occupant::kNotAFile;
   }
-  return errno == ENAMETOOLONG ? commands::Occupant::kNameRefused : commands::Occupant::kNothing;
+  return errno == ENAMETOOLONG ? core::Occupant::kNameRefused : core::Occupant::kNothing;
 }
 
 int ProcessId() { return static_cast<int>(::getpid()); }
@@ -259,7 +259,7 @@ std::string ReadWholeFile(const char* path) {
 
 #endif
 
-class NativeInput : public commands::InputFile {
+class NativeInput : public core::InputFile {
  public:
   explicit NativeInput(const fs::path& path) : stream_(path, std::ios::binary) {}
   bool IsOpen() const { return stream_.is_open(); }
@@ -327,7 +327,7 @@ int CreateTemp(const fs::path& dir, fs::path& temp) {
 }
 
 // Written under the temporary name and renamed over the target by Commit.
-class NativeOutput : public commands::OutputFile {
+class NativeOutput : public core::OutputFile {
  public:
   NativeOutput(fs::path target, fs::path temp, int fd)
       : target_(std::move(target)), temp_(std::move(temp)), fd_(fd) {}
@@ -437,13 +437,13 @@ bool NativeComputerFiles::IsStorableName(const std::string& name) {
 
 #endif
 
-std::optional<commands::DirectoryListing> NativeComputerFiles::List(const std::string& path) {
+std::optional<core::DirectoryListing> NativeComputerFiles::List(const std::string& path) {
   const std::optional<fs::path> dir = NativePath(path);
   if (!dir) return std::nullopt;
   std::error_code error;
   fs::directory_iterator it(*dir, error);
   if (error) return std::nullopt;
-  commands::DirectoryListing listing;
+  core::DirectoryListing listing;
   const std::optional<SplitPath> split = Split(path);
   listing.has_parent = split->rest.find_first_not_of('\\') != std::string::npos;
   // An entry that cannot be read is passed over; a failing enumeration ends
@@ -460,9 +460,9 @@ std::optional<commands::DirectoryListing> NativeComputerFiles::List(const std::s
   return listing;
 }
 
-commands::Occupant NativeComputerFiles::OccupantOf(const std::string& path) {
+core::Occupant NativeComputerFiles::OccupantOf(const std::string& path) {
   const std::optional<fs::path> native = NativePath(path);
-  if (!native || !native->has_filename()) return commands::Occupant::kNothing;
+  if (!native || !native->has_filename()) return core::Occupant::kNothing;
   return OccupantAt(*native);
 }
 
@@ -475,7 +475,7 @@ std::optional<std::int64_t> NativeComputerFiles::FileSize(const std::string& pat
   return static_cast<std::int64_t>(size);
 }
 
-std::unique_ptr<commands::InputFile> NativeComputerFiles::OpenRead(const std::string& path) {
+std::unique_ptr<core::InputFile> NativeComputerFiles::OpenRead(const std::string& path) {
   const std::optional<fs::path> native = NativePath(path);
   if (!native) return nullptr;
   auto input = std::make_unique<NativeInput>(*native);
@@ -483,7 +483,7 @@ std::unique_ptr<commands::InputFile> NativeComputerFiles::OpenRead(const std::st
   return input;
 }
 
-std::unique_ptr<commands::OutputFile> NativeComputerFiles::CreateReplacing(
+std::unique_ptr<core::OutputFile> NativeComputerFiles::CreateReplacing(
     const std::string& path) {
   const std::optional<fs::path> target = NativePath(path);
   if (!target || !target->has_filename()) return nullptr;

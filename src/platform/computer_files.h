@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "commands/computer_files.h"
+#include "core/computer_files.h"
 #include "platform/drives.h"
 
 namespace tavo::platform {
@@ -17,7 +17,7 @@ namespace tavo::platform {
 // slashes, names beginning with "." are hidden, sockets, fifos and devices
 // are system entries, and names that a program path cannot address (with a
 // backslash, or beginning with "<") are not listed.
-class NativeComputerFiles : public commands::ComputerFiles {
+class NativeComputerFiles : public core::ComputerFiles {
  public:
   // The computer's drives, read once now so that a letter keeps its meaning.
   NativeComputerFiles();
@@ -27,11 +27,11 @@ class NativeComputerFiles : public commands::ComputerFiles {
 
   std::vector<std::string> Drives() override;
   int CurrentDrive() override;
-  std::optional<commands::DirectoryListing> List(const std::string& path) override;
-  commands::Occupant OccupantOf(const std::string& path) override;
+  std::optional<core::DirectoryListing> List(const std::string& path) override;
+  core::Occupant OccupantOf(const std::string& path) override;
   std::optional<std::int64_t> FileSize(const std::string& path) override;
-  std::unique_ptr<commands::InputFile> OpenRead(const std::string& path) override;
-  std::unique_ptr<commands::OutputFile> CreateReplacing(const std::string& path) override;
+  std::unique_ptr<core::InputFile> OpenRead(const std::string& path) override;
+  std::unique_ptr<core::OutputFile> CreateReplacing(const std::string& path) override;
   bool MakeDirectory(const std::string& path) override;
   bool IsStorableName(const std::string& name) override;
 

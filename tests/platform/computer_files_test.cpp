@@ -39,7 +39,7 @@ struct Rig {
 };
 
 // ".." when the listing has a parent, then "<directory>" and "file=size" in order.
-std::string Listed(const std::optional<commands::DirectoryListing>& listing) {
+std::string Listed(const std::optional<core::DirectoryListing>& listing) {
   if (!listing) return "unreadable";
   std::vector<std::string> rows;
   for (const std::string& name : listing->directories) rows.push_back("<" + name + ">");
@@ -84,7 +84,7 @@ TEST(NativeComputerFiles, ListsOnlyWhatTheProgramCanShowAndAddress) {
 // What a copy meets where it writes: a file whatever its attributes, or
 // something it must not write through.
 TEST(NativeComputerFiles, TellsWhatStandsWhereACopyWrites) {
-  using commands::Occupant;
+  using core::Occupant;
   Rig rig;
   fs::create_directories(rig.dir.path() / "sub");
   rig.dir.Put("sub/inner", "i");
