@@ -29,7 +29,8 @@ constexpr const char* kNotStorableHere =
 // One directory being filled: its rows as the organizer will list them at
 // the next index write, and what that write makes safe to delete.
 struct Batch {
-  Batch(std::string index_name, Rows start) : index(std::move(index_name)), rows(std::move(start)) {}
+  Batch(std::string index_name, Rows start)
+      : index(std::move(index_name)), rows(std::move(start)) {}
   std::string index;
   Rows rows;
   Rows retired;            // replaced files, their parts deleted after the write
@@ -39,8 +40,7 @@ struct Batch {
 
 class Restorer {
  public:
-  Restorer(link::SerialLink& link, ComputerFiles& files, Feedback& feedback,
-           CancelToken& cancel)
+  Restorer(link::SerialLink& link, ComputerFiles& files, Feedback& feedback, CancelToken& cancel)
       : link_(link), files_(files), feedback_(feedback), cancel_(cancel) {}
 
   Result Run(const RestorePlan& plan) {

@@ -29,14 +29,13 @@ namespace tavo::core {
 // Feedback::Refused).
 class Session : private memofs::MemoFsHost {
  public:
-  Session(link::SerialLink& link, ComputerFiles& files, Feedback& feedback,
-          CancelToken& cancel)
+  Session(link::SerialLink& link, ComputerFiles& files, Feedback& feedback, CancelToken& cancel)
       : link_(link), files_(files), feedback_(feedback), cancel_(cancel), state_(own_state_) {}
   // A session on the window's own table: it starts in the directory (or the
   // memo list) that `state` holds, and names its items from there. Walk
   // starts such a session from the root.
-  Session(link::SerialLink& link, ComputerFiles& files, Feedback& feedback,
-          CancelToken& cancel, memofs::OrganizerState& state);
+  Session(link::SerialLink& link, ComputerFiles& files, Feedback& feedback, CancelToken& cancel,
+          memofs::OrganizerState& state);
 
   // ---- Directories of the memo file system ----
 

@@ -483,8 +483,7 @@ std::unique_ptr<core::InputFile> NativeComputerFiles::OpenRead(const std::string
   return input;
 }
 
-std::unique_ptr<core::OutputFile> NativeComputerFiles::CreateReplacing(
-    const std::string& path) {
+std::unique_ptr<core::OutputFile> NativeComputerFiles::CreateReplacing(const std::string& path) {
   const std::optional<fs::path> target = NativePath(path);
   if (!target || !target->has_filename()) return nullptr;
   const fs::path dir = target->parent_path();
