@@ -17,13 +17,9 @@ using Rows = std::vector<memofs::DirectoryEntry>;
 // adds its row.
 void PutFile(sim::Organizer& o, Rows& rows, const std::string& index, const std::string& name,
              int number, const std::string& data) {
-  const int last = static_cast<int>(data.size() / memofs::kPartSize);
-  rows.push_back(File(name, last, static_cast<int>(data.size() % memofs::kPartSize), number));
-  const std::string stem = memofs::ChildIndexName(index, number);
-  for (int k = 0; k <= last; ++k) {
-    o.PutText(memofs::PartName(stem, k, last),
-              data.substr(static_cast<std::size_t>(k) * memofs::kPartSize, memofs::kPartSize));
-  }
+  rows.push_back(File(name, static_cast<int>(data.size() / memofs::kPartSize),
+                      static_cast<int>(data.size() % memofs::kPartSize), number));
+  testing::PutFile(o, index, number, data);
 }
 
 std::string Bytes(int from, int to, const std::string& without = "") {

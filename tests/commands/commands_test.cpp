@@ -278,14 +278,20 @@ const NameCase kCases[] = {
        rig.files.files["c:\\in\\f"] = "f";
      },
      [](SimRig& rig) {
+       // A refusal ends the whole command (the row after it is left alone)
+       // without playing the user's Cancel.
+       const auto refused = [&rig](const std::function<void()>& command) {
+         command();
+         EXPECT_EQ(rig.state.StopRequested, 0);
+       };
        for (const char* row : {"<l1>", "<l2>", "<l3>", "<ok>"}) rig.DoubleClick(row);
        EXPECT_EQ(rig.state.CurrentIndexName, "fs0_1000_1000_1000_9");
-       rig.ToOrganizer({"f"});
+       refused([&] { rig.ToOrganizer({"f"}); });
        rig.view.new_directories = {{1, "x"}};
-       rig.client.CreateDir_Click();
+       refused([&] { rig.client.CreateDir_Click(); });
        rig.DoubleClick("<..>");
-       rig.ToComputer({"<no>"});
-       rig.Delete({"<no>"});
+       refused([&] { rig.ToComputer({"<no>", "<ok>"}); });
+       refused([&] { rig.Delete({"<no>", "<ok>"}); });
        rig.DoubleClick("<no>");
        // One for each command.
        EXPECT_EQ(rig.view.messages,
@@ -294,6 +300,8 @@ const NameCase kCases[] = {
                           memofs::kTooDeepMessage}));
        EXPECT_FALSE(rig.client.Synchronized());  // after entering "no"
        EXPECT_EQ(rig.files.files.size(), 1u);
+       EXPECT_EQ(rig.files.directories, (std::set<std::string>{"c:\\", kIn}));
+       EXPECT_TRUE(rig.Has("fs0_1000_1000_1000_9"));
      }},
 
     {"a directory as full as one-character names make it takes no more",

@@ -91,16 +91,17 @@ const std::string kOldR = AllBytes(4000), kNewR = AllBytes(3000).substr(7), kG =
 
 // A root with a directory tree (a file of exactly one full part two levels
 // down, stored without its empty last part as other clients do), a file of
-// three parts and two plain memos; a computer with a file and a tree to send
-// (one file in it that cannot be opened, one that fails part way, after
-// the others so that none takes its number over) and old
-// files where copies land.
+// three parts and plain memos, one named like the file system but not its
+// own; a computer with a file and a tree to send (one file in it that cannot
+// be opened, one that fails part way, after the others so that none takes
+// its number over) and old files where copies land.
 void Seed(SimRig& rig) {
   rig.Put({{"fs0", IndexOf({Dir("A", 0), File("r", 2, 88, 1)})},
            {"fs0_0", IndexOf({Dir("B", 0), File("f", 0, 5, 1)})},
            {"fs0_0_0", IndexOf({File("g", 1, 0, 0)})},
            {"m1", "memo one"},
-           {"m2", "memo two"}});
+           {"m2", "memo two"},
+           {"fs", "not the file system's"}});
   rig.PutFile("fs0", 1, kOldR);
   rig.PutFile("fs0_0", 1, "f's 5");
   rig.PutFile("fs0_0_0", 0, kG);
@@ -153,7 +154,7 @@ const Command kCommands[] = {
     Cmd("enter a directory", false, Click(&C::ListView1_DblClick, {"<A>"}), {},
         {"<..>", "<B>", "f"}),
     Cmd("memo view", false, Click(&C::ListView1_DblClick, {"<Sharp Memos>"}), {},
-        {"<..>", "m1", "m2"}),
+        {"<..>", "fs", "m1", "m2"}),
     Cmd("copy to the computer", false, Click(&C::Copy1_Click, {"<A>", "r"}),
         {{"c:\\r", kOldR}, {"c:\\A\\f", "f's 5"}, {"c:\\A\\B\\g", kG}}),
     Cmd("copy memos to the computer", true, Click(&C::Copy1_Click, {"m1", "m2"}),
@@ -163,11 +164,12 @@ const Command kCommands[] = {
         {"<Sharp Memos>", "<A>", "<T>", "r"}, {"fs0_1_", "fs0_2", "fs0_3_"}),
     Cmd("copy a memo to the organizer", true, Click(&C::Copy2_Click, {"note.txt"}),
         {{":note.txt0", AllBytes(1956)}, {":note.txt1", AllBytes(2100).substr(1956)}},
-        {"<..>", "m1", "m2", "note.txt0", "note.txt1"}),
+        {"<..>", "fs", "m1", "m2", "note.txt0", "note.txt1"}),
     Cmd("delete", false, Click(&C::Delete_Click, {"<A>", "r"}),
         {{"r", {}}, {"A\\", {}}, {"A\\f", {}}, {"A\\B\\", {}}, {"A\\B\\g", {}}}, {"<Sharp Memos>"},
         {"fs0_0", "fs0_1_"}),
-    Cmd("delete a memo", true, Click(&C::Delete_Click, {"m1"}), {{":m1", {}}}, {"<..>", "m2"}),
+    Cmd("delete a memo", true, Click(&C::Delete_Click, {"m1"}), {{":m1", {}}},
+        {"<..>", "fs", "m2"}),
     Cmd("create a directory", false, Click(&C::CreateDir_Click), {{"New\\", ""}},
         {"<Sharp Memos>", "<A>", "<New>", "r"}, {"fs0_2"}),
 };

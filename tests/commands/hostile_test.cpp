@@ -161,110 +161,56 @@ Memos Tree(bool root, bool index_a) {
   return memos;
 }
 
+struct WordCase {
+  const char* what;
+  bool root, index_a;  // stored
+  bool synchronize_first;
+  int busy_at;            // exchange of the command answered "busy"; 0 none
+  const char* hostility;  // or nothing
+  std::function<void(SimRig&)> run;
+  bool synchronized;
+  Strings commands;
+  Changes changes;
+};
+WordCase Word(const char* what, bool root, bool index_a, bool synchronize_first, int busy_at,
+              const char* hostility, std::function<void(SimRig&)> run, bool synchronized,
+              Strings commands, Changes changes = {}) {
+  return {what,      root,           index_a,      synchronize_first,   busy_at,
+          hostility, std::move(run), synchronized, std::move(commands), std::move(changes)};
+}
+
 // A whole reply line other than "found" to a "get " of an index reads as
 // "no such memo" only when no memo of that name is listed: the root's from
 // Synchronize's own "dir", another's from a "dir" on this rare path.
 TEST(Hostile, AnUnexpectedWordNeverEmptiesAnIndex) {
-  struct Case {
-    const char* what;
-    bool root, index_a;
-    bool synchronize_first;
-    int busy_at;            // exchange of the command answered "busy"; 0 none
-    const char* hostility;  // or nothing
-    std::function<void(SimRig&)> run;
-    bool synchronized;
-    Strings commands;
-    Changes changes;
-  };
   const auto sync = [](SimRig& rig) { rig.client.Synchronize_Click(); };
   const auto enter_a = [](SimRig& rig) { rig.DoubleClick("<A>"); };
-  const Case cases[] = {
-      {"synchronize, busy to get fs0",
-       true,
-       true,
-       false,
-       2,
-       nullptr,
-       sync,
-       false,
-       {"dir", "get fs0"},
-       {}},
-      {"synchronize, every get busy",
-       true,
-       true,
-       false,
-       0,
-       "get=busy",
-       sync,
-       false,
-       {"dir", "get fs0"},
-       {}},
-      {"enter A, busy to its get",
-       true,
-       true,
-       true,
-       1,
-       nullptr,
-       enter_a,
-       false,
-       {"get fs0_0", "dir"},
-       {}},
-      {"delete A, busy to its get",
-       true,
-       true,
-       true,
-       1,
-       nullptr,
-       [](SimRig& rig) { rig.Delete({"<A>"}); },
-       false,
-       {"get fs0_0", "dir"},
-       {}},
-      {"copy A to the computer, busy to its get",
-       true,
-       true,
-       true,
-       1,
-       nullptr,
-       [](SimRig& rig) { rig.ToComputer({"<A>"}); },
-       false,
-       {"get fs0_0", "dir"},
-       {}},
-      // A missing index is still created: the root's without an exchange more.
-      {"synchronize, a root never used, busy to get fs0",
-       false,
-       true,
-       false,
-       2,
-       nullptr,
-       sync,
-       true,
-       {"dir", "get fs0", "put fs0"},
-       {{"fs0", ""}}},
-      {"enter A, its index never stored",
-       true,
-       false,
-       true,
-       0,
-       nullptr,
-       enter_a,
-       true,
-       {"get fs0_0", "dir", "put fs0_0"},
-       {{"fs0_0", ""}}},
-      {"a new directory stores its index directly",
-       true,
-       true,
-       true,
-       0,
-       nullptr,
-       [](SimRig& rig) {
-         rig.view.new_directories = {{1, "New"}};
-         rig.client.CreateDir_Click();
-       },
-       true,
-       {"put fs0_2", "put fs0", "get fs0"},
-       {{"fs0_2", ""}, {"fs0", IndexOf({Dir("A", 0), Dir("New", 2), File("r", 0, 3, 1)})}}},
+  const auto delete_a = [](SimRig& rig) { rig.Delete({"<A>"}); };
+  const auto copy_a = [](SimRig& rig) { rig.ToComputer({"<A>"}); };
+  const auto new_directory = [](SimRig& rig) {
+    rig.view.new_directories = {{1, "New"}};
+    rig.client.CreateDir_Click();
   };
-  for (const Case& c : cases) {
+  const Strings get_a = {"get fs0_0", "dir"};
+  const WordCase cases[] = {
+      Word("synchronize, busy to get fs0", true, true, false, 2, nullptr, sync, false,
+           {"dir", "get fs0"}),
+      Word("synchronize, every get busy", true, true, false, 0, "get=busy", sync, false,
+           {"dir", "get fs0"}),
+      Word("enter A, busy to its get", true, true, true, 1, nullptr, enter_a, false, get_a),
+      Word("delete A, busy to its get", true, true, true, 1, nullptr, delete_a, false, get_a),
+      Word("copy A to the computer, busy to its get", true, true, true, 1, nullptr, copy_a, false,
+           get_a),
+      // A missing index is still created: the root's without an exchange more.
+      Word("synchronize, a root never used, busy to get fs0", false, true, false, 2, nullptr, sync,
+           true, {"dir", "get fs0", "put fs0"}, {{"fs0", ""}}),
+      Word("enter A, its index never stored", true, false, true, 0, nullptr, enter_a, true,
+           {"get fs0_0", "dir", "put fs0_0"}, {{"fs0_0", ""}}),
+      Word("a new directory stores its index directly", true, true, true, 0, nullptr, new_directory,
+           true, {"put fs0_2", "put fs0", "get fs0"},
+           {{"fs0_2", ""}, {"fs0", IndexOf({Dir("A", 0), Dir("New", 2), File("r", 0, 3, 1)})}}),
+  };
+  for (const WordCase& c : cases) {
     SCOPED_TRACE(c.what);
     SimRig rig;
     rig.Put(Tree(c.root, c.index_a));

@@ -37,6 +37,16 @@ inline std::string IndexOf(std::vector<memofs::DirectoryEntry> entries) {
   entries.insert(entries.begin(), memofs::DirectoryEntry{});
   return memofs::BuildIndexText(entries);
 }
+// Stores `text` as the parts of the file numbered `number` in directory `index`.
+inline void PutFile(sim::Organizer& organizer, const std::string& index, int number,
+                    const std::string& text) {
+  const int last = static_cast<int>(text.size() / memofs::kPartSize);
+  for (int k = 0; k <= last; ++k) {
+    organizer.PutText(
+        memofs::PartName(memofs::ChildIndexName(index, number), k, last),
+        text.substr(static_cast<std::size_t>(k) * memofs::kPartSize, memofs::kPartSize));
+  }
+}
 
 // A window that answers questions from a script and records what it was told.
 struct FakeView : commands::ClientView {
@@ -234,14 +244,8 @@ struct SimRig {
   void Put(const std::map<std::string, std::string>& texts) {
     for (const auto& [name, text] : texts) organizer.PutText(name, text);
   }
-  // Stores `text` as the parts of a file numbered `number` in directory `index`.
   void PutFile(const std::string& index, int number, const std::string& text) {
-    const int last = static_cast<int>(text.size() / memofs::kPartSize);
-    for (int k = 0; k <= last; ++k) {
-      organizer.PutText(
-          memofs::PartName(memofs::ChildIndexName(index, number), k, last),
-          text.substr(static_cast<std::size_t>(k) * memofs::kPartSize, memofs::kPartSize));
-    }
+    testing::PutFile(organizer, index, number, text);
   }
   void Sync() {
     client.Synchronize_Click();

@@ -1,7 +1,8 @@
 // The pane-free core against the simulated organizer: every operation sends
 // the window's exchanges (clean, under every fault at every exchange, and with
-// a Cancel after every exchange), leaves no index naming a missing memo, and
-// carries bytes, names and answers as the window does.
+// a Cancel after every exchange) and leaves no index naming a missing memo;
+// names it cannot use are refused before anything is sent. (Round trips and
+// overwrite answers: the command and tavo-cli tests.)
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -27,7 +28,6 @@ struct CoreRig : link::LinkHost, core::Feedback {
   link::SerialLink link{port, clock, *this};
   core::CancelToken cancel;
   core::Session session{link, files, *this, cancel};
-  core::Answer answer = core::Answer::kReplace;
   std::vector<std::pair<std::string, core::Result>> ended;  // path, result
   std::function<void()> on_report;
 
@@ -37,7 +37,7 @@ struct CoreRig : link::LinkHost, core::Feedback {
   void Report(const core::Progress&) override {
     if (on_report) on_report();
   }
-  core::Answer AskOverwrite(const core::Item&) override { return answer; }
+  core::Answer AskOverwrite(const core::Item&) override { return core::Answer::kReplace; }
   void Ended(const core::Item& item, const core::Result& result) override {
     ended.emplace_back(core::FormatOrganizerPath(item.organizer), result);
   }
@@ -56,21 +56,14 @@ const std::string kOld = AllBytes(4000), kNew = AllBytes(3000).substr(7);
 // a file of three parts, plain memos, and a computer tree to store whose
 // file r replaces the organizer's.
 void Seed(sim::Organizer& organizer, FakeFiles& files) {
-  const auto put_file = [&](const std::string& index, int number, const std::string& text) {
-    const int last = static_cast<int>(text.size() / memofs::kPartSize);
-    for (int k = 0; k <= last; ++k) {
-      organizer.PutText(memofs::PartName(memofs::ChildIndexName(index, number), k, last),
-                        text.substr(static_cast<std::size_t>(k) * memofs::kPartSize, 1956));
-    }
-  };
   organizer.PutText("fs0", IndexOf({Dir("A", 0), File("r", 2, 88, 1)}));
   organizer.PutText("fs0_0", IndexOf({Dir("B", 0), File("f", 0, 5, 1)}));
   organizer.PutText("fs0_0_0", IndexOf({File("g", 0, 3, 0)}));
   organizer.PutText("m1", "memo one");
   organizer.PutText("m2", "memo two");
-  put_file("fs0", 1, kOld);
-  put_file("fs0_0", 1, "f's 5");
-  put_file("fs0_0_0", 0, "g's");
+  PutFile(organizer, "fs0", 1, kOld);
+  PutFile(organizer, "fs0_0", 1, "f's 5");
+  PutFile(organizer, "fs0_0_0", 0, "g's");
   files.directories.insert({"c:\\T\\", "c:\\T\\U\\"});
   files.files = {{"c:\\r", kNew},
                  {"c:\\note.txt", AllBytes(2100)},
@@ -211,67 +204,6 @@ TEST(Core, SendsTheWindowsExchangesUnderEveryFaultAndCancel) {
   std::cout << "core parity: " << cases << " cases" << std::endl;
 }
 
-// What each operation reports and leaves, cleanly.
-TEST(Core, TreesAndMemosRoundTripEveryByte) {
-  CoreRig rig;
-  const std::map<std::string, std::string> tree = {{"c:\\S\\empty", ""},
-                                                   {"c:\\S\\one", AllBytes(1)},
-                                                   {"c:\\S\\D\\full", AllBytes(1956)},
-                                                   {"c:\\S\\D\\E\\long", AllBytes(5000)},
-                                                   {"c:\\S\\D\\odd", AllBytes(1957)}};
-  rig.files.files = tree;
-  rig.files.directories.insert({"c:\\S\\", "c:\\S\\D\\", "c:\\S\\D\\E\\", "c:\\back\\"});
-  rig.files.files["c:\\memo"] = AllBytes(256);
-  ASSERT_TRUE(rig.session.Walk({}).Done());
-  EXPECT_TRUE(rig.session.StoreDirectory("c:\\S", "S").Done());
-  EXPECT_TRUE(rig.session.Fetch("S", "c:\\back\\S").Done());
-  for (const auto& [path, bytes] : tree) {
-    EXPECT_EQ(rig.files.files["c:\\back\\" + path.substr(3)], bytes) << path;
-  }
-  EXPECT_TRUE(rig.session.StoreMemo("c:\\memo", "memo").Done());
-  EXPECT_TRUE(rig.session.FetchMemo("memo", "c:\\back\\memo").Done()) << rig.Failures()[0];
-  EXPECT_EQ(rig.files.files["c:\\back\\memo"], AllBytes(256));
-  const memofs::CheckReport report = memofs::CheckMemoFileSystem(rig.organizer.Texts());
-  EXPECT_TRUE(report.Clean() && report.orphans.empty()) << report.Summary();
-  EXPECT_EQ(report.files, 5);
-
-  ASSERT_TRUE(rig.session.Walk({}).Done());
-  EXPECT_TRUE(rig.session.Remove("S").Done());
-  EXPECT_EQ(rig.organizer.Texts().size(), 2u);  // fs0 and the memo
-}
-
-// An item that exists where one is written: the answer decides, per item.
-TEST(Core, OverwriteAnswers) {
-  struct Case {
-    core::Answer answer;
-    Outcome outcome;
-    bool replaced;
-  };
-  for (const Case& c : {Case{core::Answer::kReplace, Outcome::kDone, true},
-                        Case{core::Answer::kSkip, Outcome::kSkipped, false},
-                        Case{core::Answer::kFail, Outcome::kFailed, false}}) {
-    SCOPED_TRACE(static_cast<int>(c.answer));
-    CoreRig rig;
-    Seed(rig.organizer, rig.files);
-    rig.answer = c.answer;
-    rig.files.files["c:\\m1"] = "old m1";
-    ASSERT_TRUE(rig.session.Walk({}).Done());
-    // Exchanges a call sends: only a replacement sends more than the listing.
-    const auto sent = [&rig](const std::function<core::Result()>& call, Outcome outcome) {
-      const int before = rig.organizer.Exchanges();
-      EXPECT_EQ(call().outcome, outcome);
-      return rig.organizer.Exchanges() - before;
-    };
-    auto& s = rig.session;
-    EXPECT_EQ(sent([&] { return s.StoreFile("c:\\r", "r"); }, c.outcome) > 0, c.replaced);
-    EXPECT_EQ(sent([&] { return s.Fetch("r", "c:\\r"); }, c.outcome) > 0, c.replaced);
-    EXPECT_EQ(sent([&] { return s.FetchMemo("m1", "c:\\m1"); }, c.outcome) > 1, c.replaced);
-    EXPECT_EQ(rig.files.files["c:\\m1"], c.replaced ? "memo one" : "old m1");
-    EXPECT_EQ(rig.files.files["c:\\r"], kNew);  // replaced by the same bytes, or kept
-    EXPECT_TRUE(memofs::CheckMemoFileSystem(rig.organizer.Texts()).orphans.empty());
-  }
-}
-
 // Names that cannot be stored or used are refused before anything is sent.
 TEST(Core, BadNamesAndPathsAreRefusedBeforeAnyExchange) {
   CoreRig rig;
@@ -322,30 +254,6 @@ TEST(Core, BadNamesAndPathsAreRefusedBeforeAnyExchange) {
   // Walks: a missing level, a file as a level.
   EXPECT_EQ(rig.session.Walk({"nope"}).reason, "no such directory");
   EXPECT_EQ(rig.session.Walk({"r", "x"}).reason, "not a directory");
-}
-
-// A full directory refuses a new entry before any part is sent.
-TEST(Core, FullDirectoryIsRefusedBeforeAnythingIsSent) {
-  CoreRig rig;
-  std::vector<memofs::DirectoryEntry> many;
-  for (int i = 0; many.size() < 100; ++i) many.push_back(File("file" + std::to_string(i), 0, 0, i));
-  while (memofs::BuildIndexText([&] {
-           auto t = many;
-           t.insert(t.begin(), memofs::DirectoryEntry{});
-           return t;
-         }())
-             .size() < memofs::kMaxIndexText - 10) {
-    many.push_back(File("f" + std::to_string(many.size()), 0, 0, static_cast<int>(many.size())));
-  }
-  rig.organizer.PutText("fs0", IndexOf(many));
-  rig.files.files["c:\\x"] = "x";
-  ASSERT_TRUE(rig.session.Walk({}).Done());
-  const int before = rig.organizer.Exchanges();
-  EXPECT_EQ(rig.session.StoreFile("c:\\x", "a new file with a long name").reason,
-            "the organizer directory is full");
-  EXPECT_EQ(rig.session.MakeDirectory("a new directory with a long name").reason,
-            "the organizer directory is full");
-  EXPECT_EQ(rig.organizer.Exchanges(), before);
 }
 
 // The organizer refusing a "put " (full) ends the link with that reason.
@@ -421,50 +329,6 @@ TEST(Core, OrganizerPaths) {
   }
   for (const char* bad : {"a\\", "a\\b", "\\x4"})
     EXPECT_FALSE(core::ParseOrganizerPath(bad)) << bad;
-}
-
-// The window ends a command at a refusal through the core's token, never by
-// playing the user's Cancel: StopRequested stays clear.
-TEST(Core, TheWindowStopsAtARefusalWithoutACancel) {
-  struct Case {
-    const char* name;
-    std::function<void(SimRig&)> run;
-  };
-  const Case cases[] = {
-      {"copy >>>",
-       [](SimRig& rig) {
-         rig.ToComputer({"<no>", "<ok>"});
-       }},
-      {"delete",
-       [](SimRig& rig) {
-         rig.Delete({"<no>", "<ok>"});
-       }},
-      {"create dir inside ok",
-       [](SimRig& rig) {
-         rig.DoubleClick("<ok>");
-         rig.view.new_directories = {{1, "x"}};
-         rig.client.CreateDir_Click();
-       }},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    SimRig rig;
-    // "ok" (9) has an index name of 20 characters, "no" (10) one of 21.
-    rig.Put({{"fs0", IndexOf({Dir("l1", 1000)})},
-             {"fs0_1000", IndexOf({Dir("l2", 1000)})},
-             {"fs0_1000_1000", IndexOf({Dir("l3", 1000)})},
-             {"fs0_1000_1000_1000", IndexOf({Dir("no", 10), Dir("ok", 9)})},
-             {"fs0_1000_1000_1000_9", ""}});
-    rig.Sync();
-    for (const char* row : {"<l1>", "<l2>", "<l3>"}) rig.DoubleClick(row);
-    c.run(rig);
-    EXPECT_EQ(rig.view.messages, Strings{memofs::kTooDeepMessage});
-    EXPECT_EQ(rig.state.StopRequested, 0);
-    EXPECT_TRUE(rig.Settled());
-    // The row after the refused one was left alone.
-    EXPECT_TRUE(rig.Has("fs0_1000_1000_1000_9"));
-    EXPECT_TRUE(rig.files.files.empty());
-  }
 }
 
 }  // namespace

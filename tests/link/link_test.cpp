@@ -140,23 +140,5 @@ TEST_F(LinkTest, Exchanges) {
                               image + "put fs0\n7\ndel fs0_2\n");
 }
 
-// A "dir" count above what an organizer can hold fails before any name is
-// read; the largest one allowed goes on to read its names.
-TEST_F(LinkTest, DirCountAboveTheBoundFailsAtOnce) {
-  for (const long long count : {kMaxDirNames, kMaxDirNames + 1}) {
-    SCOPED_TRACE(count);
-    port.Arrive(std::to_string(count) + "\nfirst\n");
-    int lines = 0;
-    const DirResult dir = DirExchange(link, [&](const std::string&, bool is_name) {
-      ++lines;
-      return !is_name;  // stops at the first name
-    });
-    EXPECT_FALSE(dir.ok);
-    EXPECT_EQ(dir.stopped, count == kMaxDirNames);
-    EXPECT_EQ(lines, count == kMaxDirNames ? 3 : 2);
-    link.FlushInput();
-  }
-}
-
 }  // namespace
 }  // namespace tavo::link

@@ -83,13 +83,5 @@ TEST_F(IndexIoTest, IndexTextOf1956IsWrittenAndOf1957RefusedWithNothingSent) {
   EXPECT_EQ(unsynchronized, 1);
 }
 
-// The order of a new directory's exchanges is the fault matrix's.
-TEST_F(IndexIoTest, PresentNameMakesNoNewDirectory) {
-  state.DirectoryTable = {{kReservedName, kTypeRoot}, {"c", kTypeDirectory, 0, 0, 3}};
-  MakeOrganizerDirectory(fs, "c");
-  EXPECT_EQ(port.written, "");
-  EXPECT_EQ(state.EntryCount(), 2);
-}
-
 }  // namespace
 }  // namespace tavo::memofs

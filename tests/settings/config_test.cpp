@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -83,11 +84,8 @@ TEST(Config, ChecksAndDefaultsTouchOnlyTheirGroup) {
 }
 
 TEST(Config, FileIsReplacedWholeAndFailuresAreSilent) {
-  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-  const auto dir =
-      std::filesystem::temp_directory_path() / ("tavo-config-" + std::to_string(stamp));
-  std::filesystem::create_directories(dir);
-  const std::string prefix = dir.string() + "/";
+  testing::TempDir dir;
+  const std::string prefix = dir.path().string() + "/";
   Config config;
   ReadConfig(config, prefix);  // missing file: defaults
   EXPECT_EQ(SerializeConfig(config), kDefaultFile);
@@ -95,12 +93,10 @@ TEST(Config, FileIsReplacedWholeAndFailuresAreSilent) {
   config.ConfigValues[WindowWidth] = " 12000";
   WriteConfig(config, prefix);
   WriteConfig(config, prefix + "missing/");  // cannot be created: nothing happens
-  std::ifstream in(dir / kConfigFileName, std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}),
-            Lines({"0", "0", "1", "1", " 12000", "7425", "", "", "", "", "2", "2"}));
-  in.close();  // Windows removes no open file
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);  // no temporary left
-  std::filesystem::remove_all(dir);
+  EXPECT_EQ(testing::ReadTree(dir.path()),
+            (std::map<std::string, std::string>{
+                {kConfigFileName,
+                 Lines({"0", "0", "1", "1", " 12000", "7425", "", "", "", "", "2", "2"})}}));
 }
 
 #ifndef _WIN32
@@ -224,51 +220,30 @@ TEST(Config, WritesOverNothingButAWritableRegularFile) {
 // of the window on it, on every side.
 TEST(Config, WindowGeometrySaturatesToTheScreen) {
   const std::string huge(400, '9');
-  const struct {
-    std::string left, top, width, height;
-    ScreenSize screen;
-    std::string want_left, want_top, want_width, want_height;
-  } cases[] = {
-      {"0",
-       "0",
-       "2000000000",
-       " 500000",
+  using Geometry = std::array<std::string, 4>;  // left, top, width, height
+  const std::tuple<Geometry, ScreenSize, Geometry> cases[] = {
+      {{"0", "0", "2000000000", " 500000"},
        {30000, 20000, 28800, 19000},
-       "0",
-       "0",
-       " 28800",
-       " 19000"},
-      {"-1000000000000",
-       "-" + huge,
-       huge,
-       "7425",
+       {"0", "0", " 28800", " 19000"}},
+      {{"-1000000000000", "-" + huge, huge, "7425"},
        {30000, 20000},
-       "-29000",
-       "-6425",
-       " 30000",
-       "7425"},
-      {huge,
-       "-400",
-       "100",
-       "-" + huge,
+       {"-29000", "-6425", " 30000", "7425"}},
+      {{huge, "-400", "100", "-" + huge},
        {30000, 20000, 28800, 19000},
-       " 29000",
-       "-400",
-       "6400",
-       "5400"},
-      {"-5400", "-4400", "9375", "7425", {4800, 3600}, "-5400", "-4400", "6400", "5400"},
-      {"10", "20", "90000", "90000", {}, "-1000", "-1000", "90000", "90000"},  // no screen known
+       {" 29000", "-400", "6400", "5400"}},
+      {{"-5400", "-4400", "9375", "7425"}, {4800, 3600}, {"-5400", "-4400", "6400", "5400"}},
+      // No screen known.
+      {{"10", "20", "90000", "90000"}, {}, {"-1000", "-1000", "90000", "90000"}},
   };
-  for (const auto& c : cases) {
+  for (const auto& [given, screen, want] : cases) {
     Config config;
     SetDefaultConfig(config, SettingsGroup::kAll);
     auto& v = config.ConfigValues;
-    v[WindowLeft] = c.left, v[WindowTop] = c.top, v[WindowWidth] = c.width;
-    v[WindowHeight] = c.height;
-    CheckConfig(config, SettingsGroup::kWindow, c.screen);
-    EXPECT_EQ(std::tie(v[WindowLeft], v[WindowTop], v[WindowWidth], v[WindowHeight]),
-              std::tie(c.want_left, c.want_top, c.want_width, c.want_height))
-        << c.left.substr(0, 20) << " " << c.top.substr(0, 20);
+    std::tie(v[WindowLeft], v[WindowTop], v[WindowWidth], v[WindowHeight]) =
+        std::tie(given[0], given[1], given[2], given[3]);
+    CheckConfig(config, SettingsGroup::kWindow, screen);
+    EXPECT_EQ((Geometry{v[WindowLeft], v[WindowTop], v[WindowWidth], v[WindowHeight]}), want)
+        << given[0].substr(0, 20) << " " << given[1].substr(0, 20);
   }
 }
 
