@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <set>
 
 #include "core/mirror.h"
@@ -36,6 +37,9 @@ struct Batch {
   Rows retired;            // replaced files, their parts deleted after the write
   std::int64_t since = 0;  // bytes sent since the last write
   bool dirty = false;
+  // A new directory: its row, which the parent gets once this index exists.
+  Batch* parent = nullptr;
+  std::optional<memofs::DirectoryEntry> unnamed;
 };
 
 class Restorer {
@@ -105,16 +109,27 @@ class Restorer {
     }
   }
 
-  void Flush(Batch& batch) {
-    if (!batch.dirty) return;
-    Put(Item{}, batch.index, memofs::BuildIndexText(batch.rows));
-    for (const memofs::DirectoryEntry& old : batch.retired) {
-      DeleteParts(Item{}, memofs::ChildIndexName(batch.index, old.EntryNumber), old.EntryLastPart,
-                  old.EntryLastPart);
+  // Writes the index if anything changed. A new directory is then named in
+  // its parent: with the parent's own next write at the end of a directory,
+  // at once (up to an index the organizer shows) after a full batch, so that
+  // a failed line never takes more than a batch of a directory with it.
+  void Flush(Batch& batch, bool show_now) {
+    if (batch.dirty) {
+      Put(Item{}, batch.index, memofs::BuildIndexText(batch.rows));
+      for (const memofs::DirectoryEntry& old : batch.retired) {
+        DeleteParts(Item{}, memofs::ChildIndexName(batch.index, old.EntryNumber), old.EntryLastPart,
+                    old.EntryLastPart);
+      }
+      batch.retired.clear();
+      batch.since = 0;
+      batch.dirty = false;
     }
-    batch.retired.clear();
-    batch.since = 0;
-    batch.dirty = false;
+    if (batch.unnamed) {
+      batch.parent->rows.push_back(*batch.unnamed);
+      batch.parent->dirty = true;
+      batch.unnamed.reset();
+      if (show_now) Flush(*batch.parent, true);
+    }
   }
 
   // The backup's number where no row (nor a retired one) holds it.
@@ -161,10 +176,10 @@ class Restorer {
         SubdirectoryIn(batch, sub, path);
       }
     } catch (const mirror::Stopped&) {
-      Flush(batch);  // the files stored whole are kept
+      Flush(batch, false);  // the files stored whole are kept
       throw;
     }
-    Flush(batch);
+    Flush(batch, false);
   }
 
   void SubdirectoryIn(Batch& parent, const RestoreDirectory& sub, const Path& path) {
@@ -197,22 +212,14 @@ class Restorer {
     Rows after = parent.rows;
     after.push_back(entry);
     if (!Fits(after, item)) return;
-    // A new directory's index is written once, whole, and only then named in
-    // its parent: a failure before that leaves orphans, never an entry
-    // without its index.
+    // A new directory's index is written before its parent names it (a
+    // failure in between leaves orphans, never an entry without its index),
+    // and a small one only once, whole.
     Batch batch{child, Rows(1)};
     batch.dirty = true;
-    const auto name_it = [&] {
-      parent.rows = std::move(after);
-      parent.dirty = true;
-    };
-    try {
-      Directory(sub, batch, here);
-    } catch (const mirror::Stopped&) {
-      name_it();
-      throw;
-    }
-    name_it();
+    batch.parent = &parent;
+    batch.unnamed = entry;
+    Directory(sub, batch, here);
     End(item, {});
   }
 
@@ -263,7 +270,7 @@ class Restorer {
         file.size + (last + 1) * static_cast<std::int64_t>(memofs::BuildMemoImage("", "").size());
     End(item, {});
     const auto index_size = static_cast<std::int64_t>(memofs::BuildIndexText(batch.rows).size());
-    if (batch.since >= kIndexShare * index_size) Flush(batch);
+    if (batch.since >= kIndexShare * index_size) Flush(batch, true);
   }
 
   // Every part 0 to last, the last one empty when the size is a multiple of
