@@ -192,8 +192,7 @@ bool IsEmptyDirectory(const fs::path& dir) {
 }
 
 int Refuse(MirrorEnv& env, const std::string& what, const std::string& reason) {
-  env.console.Error(what, reason);
-  env.console.Count({core::Outcome::kFailed, ""});
+  env.console.Failed(what, reason);
   return kAllDone;
 }
 

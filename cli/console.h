@@ -32,6 +32,11 @@ class Console : public core::Feedback {
   void Error(const std::string& what, const std::string& reason);
   // Counts a result that no item reported (a walk that failed).
   void Count(const core::Result& result);
+  // An item that failed before any exchange: its error line, counted.
+  void Failed(const std::string& what, const std::string& reason) {
+    Error(what, reason);
+    Count({core::Outcome::kFailed, ""});
+  }
   // An argument that cannot be read: the exit status says usage.
   void UsageSlip(const std::string& what, const std::string& reason) {
     Error(what, reason);

@@ -169,8 +169,7 @@ void Ls(Env& env, const Options& options) {
     if (!WalkTo(env, parent)) return;
     const std::optional<memofs::DirectoryEntry> entry = env.session.Find(names->back());
     if (!entry) {
-      env.console.Error(options.path, "no such file or directory");
-      env.console.Count({core::Outcome::kFailed, ""});
+      env.console.Failed(options.path, "no such file or directory");
       return;
     }
     if (entry->EntryType != memofs::kTypeDirectory) {
@@ -189,8 +188,7 @@ std::string TargetIn(const std::string& dest, bool into, const std::string& name
 std::optional<std::string> Program(Env& env, const std::string& native) {
   std::optional<std::string> program = env.computer.ProgramPath(native);
   if (!program) {
-    env.console.Error(native, "this path cannot be used here (a backslash in a name)");
-    env.console.Count({core::Outcome::kFailed, ""});
+    env.console.Failed(native, "this path cannot be used here (a backslash in a name)");
   }
   return program;
 }
@@ -218,8 +216,7 @@ int Get(Env& env, const Options& options) {
     }
     if (!WalkTo(env, Names(names->begin(), names->end() - 1))) continue;
     if (!env.session.Find(names->back())) {
-      env.console.Error(source, "no such file or directory");
-      env.console.Count({core::Outcome::kFailed, ""});
+      env.console.Failed(source, "no such file or directory");
       continue;
     }
     const std::optional<std::string> target = Program(env, TargetIn(dest, into, names->back()));
@@ -249,9 +246,8 @@ int Put(Env& env, const Options& options) {
     if (!WalkTo(env, dir)) break;
     const ComputerSide::Kind kind = ComputerSide::KindOf(source);
     if (kind == ComputerSide::Kind::kMissing || kind == ComputerSide::Kind::kOther) {
-      env.console.Error(source, kind == ComputerSide::Kind::kMissing ? "no such file or directory"
-                                                                     : "not a file or directory");
-      env.console.Count({core::Outcome::kFailed, ""});
+      env.console.Failed(source, kind == ComputerSide::Kind::kMissing ? "no such file or directory"
+                                                                      : "not a file or directory");
       continue;
     }
     const std::optional<std::string> program = Program(env, source);
@@ -272,15 +268,13 @@ int Rm(Env& env, const Options& options) {
     const std::optional<Names> names = Path(env, text);
     if (!names) continue;
     if (names->empty()) {
-      env.console.Error("/", "the root cannot be removed");
-      env.console.Count({core::Outcome::kFailed, ""});
+      env.console.Failed("/", "the root cannot be removed");
       continue;
     }
     if (!WalkTo(env, Names(names->begin(), names->end() - 1))) continue;
     const auto entry = env.session.Find(names->back());
     if (entry && entry->EntryType == memofs::kTypeDirectory && !options.recursive) {
-      env.console.Error(text, "is a directory (rm -r removes it with everything below)");
-      env.console.Count({core::Outcome::kFailed, ""});
+      env.console.Failed(text, "is a directory (rm -r removes it with everything below)");
       continue;
     }
     env.session.Remove(names->back());
@@ -330,16 +324,14 @@ int Memos(Env& env, const std::string& action, const Options& options) {
       std::error_code error;
       const std::uintmax_t size = std::filesystem::file_size(source, error);
       if (error || ComputerSide::KindOf(source) != ComputerSide::Kind::kFile) {
-        env.console.Error(source, "no such file");
-        env.console.Count({core::Outcome::kFailed, ""});
+        env.console.Failed(source, "no such file");
         continue;
       }
       // The organizer's memo names hold 20 characters; longer files are
       // stored in pieces whose titles are cut to fit.
       if (memofs::PieceTitle(name, static_cast<std::int64_t>(size), 0).size() >
           memofs::kMaxMemoName) {
-        env.console.Error(source, "memo names have at most 20 characters");
-        env.console.Count({core::Outcome::kFailed, ""});
+        env.console.Failed(source, "memo names have at most 20 characters");
         continue;
       }
       if (const auto program = Program(env, source)) env.session.StoreMemo(*program, name);

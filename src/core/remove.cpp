@@ -88,7 +88,7 @@ bool Session::DeleteFileParts(const Item& item, const memofs::DirectoryEntry& en
                          entry.EntryLastPart, 0, entry.EntryLastPart);
 }
 
-void Session::Unlist(const std::vector<memofs::DirectoryEntry>& rows) {
+void Session::Unlist(const Item& item, const std::vector<memofs::DirectoryEntry>& rows) {
   auto& table = state_.DirectoryTable;
   const std::vector<memofs::DirectoryEntry> before = table;
   for (const memofs::DirectoryEntry& entry : rows) {
@@ -97,11 +97,14 @@ void Session::Unlist(const std::vector<memofs::DirectoryEntry>& rows) {
     });
     if (it != table.end()) table.erase(it);
   }
-  if (!WriteIndex()) {
-    // Nothing was unlisted on the organizer: the table keeps mirroring it.
-    table = before;
-    throw link::LinkClosed{};
+  try {
+    if (WriteIndex()) return;
+  } catch (const link::LinkClosed&) {
+    LinkFailedAt(item);
   }
+  // Nothing was unlisted on the organizer: the table keeps mirroring it.
+  table = before;
+  LinkFailedAt(item);
 }
 
 void Session::DeleteOrganizerFile(const std::string& name) {
@@ -115,11 +118,7 @@ void Session::DeleteOrganizerFile(const std::string& name) {
   const memofs::DirectoryEntry entry = state_.DirectoryTable[row];
   // The index stops naming the file before its parts go: a failure on the way
   // leaves unnamed memos at worst, never an entry whose data is gone.
-  try {
-    Unlist({entry});
-  } catch (const link::LinkClosed&) {
-    LinkFailedAt(item);
-  }
+  Unlist(item, {entry});
   if (!DeleteFileParts(item, entry)) LinkFailedAt(item);
   End(item, {});
 }
@@ -172,13 +171,7 @@ void Session::DeleteOrganizerDirectory(const std::string& name) {
   // Then the files, unlisted together before their parts go.
   std::vector<memofs::DirectoryEntry> files(state_.DirectoryTable.begin() + 1,
                                             state_.DirectoryTable.end());
-  if (!files.empty()) {
-    try {
-      Unlist(files);
-    } catch (const link::LinkClosed&) {
-      LinkFailedAt(item);
-    }
-  }
+  if (!files.empty()) Unlist(item, files);
   for (std::size_t i = 0; i < files.size(); ++i) {
     Item file = item;
     file.organizer.push_back(files[i].EntryName);
@@ -205,11 +198,7 @@ void Session::DeleteOrganizerDirectory(const std::string& name) {
   const memofs::DirectoryEntry entry = state_.DirectoryTable[again];
   // Unlisted first, then deleted: a failure leaves an index memo nothing
   // names, never an entry whose index is gone.
-  try {
-    Unlist({entry});
-  } catch (const link::LinkClosed&) {
-    LinkFailedAt(item);
-  }
+  Unlist(item, {entry});
   const link::DelResult deleted =
       link::DelExchange(link_, memofs::ChildIndexName(state_.CurrentIndexName, entry.EntryNumber));
   if (DeleteFailed(deleted)) {

@@ -149,7 +149,8 @@ class Session : private memofs::MemoFsHost {
   void StoreFileHere(const std::string& source, const std::string& name);
   bool DeletePartMemos(const Item& item, const std::string& stem, int last, int first, int upto);
   bool DeleteFileParts(const Item& item, const memofs::DirectoryEntry& entry);
-  void Unlist(const std::vector<memofs::DirectoryEntry>& rows);
+  // Takes rows out of the index; a failed write ends the item as a link failure.
+  void Unlist(const Item& item, const std::vector<memofs::DirectoryEntry>& rows);
   void DeleteOrganizerFile(const std::string& name);
   void DeleteOrganizerDirectory(const std::string& name);
   bool EnsureMemoView();
