@@ -9,7 +9,7 @@ seconds=${1:-60}
 ./scripts/deps.sh cmake ninja-build clang libclang-rt-14-dev libgtest-dev
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAVO_CORE_ONLY=ON -DTAVO_FUZZ=ON \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-targets=(fuzz_index_text fuzz_reply fuzz_config fuzz_organizer fuzz_commands)
+targets=(fuzz_index_text fuzz_reply fuzz_config fuzz_organizer fuzz_commands fuzz_mirror)
 cmake --build build-fuzz -j "$(nproc)" --target "${targets[@]}"
 for t in "${targets[@]}"; do
   corpus=build-fuzz/corpus/$t

@@ -6,16 +6,13 @@
 // names a missing or damaged memo), memos outside the file system changed
 // only by the memo view's copy and delete, and the file system's memos not
 // by those two.
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include <cstdint>
-#include <cstdlib>
-#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "commands/sim_rig.h"
+#include "fuzz/fuzzed_store.h"
 #include "link/exchanges.h"
 #include "memofs/checker.h"
 
@@ -27,59 +24,11 @@ namespace memofs = tavo::memofs;
 namespace sim = tavo::sim;
 using tavo::commands::Client;
 using tavo::commands::OrganizerButton;
+using tavo::fuzzing::Check;
+using tavo::fuzzing::kMaxFileBytes;
+using tavo::fuzzing::Name;
 
 constexpr int kMaxCommands = 8;
-constexpr std::size_t kMaxFileBytes = 9000;  // up to five parts
-
-void Check(bool holds, const char* what) {
-  if (holds) return;
-  std::fprintf(stderr, "invariant broken: %s\n", what);
-  std::abort();
-}
-
-// Mostly names a user would type, sometimes any bytes.
-std::string Name(FuzzedDataProvider& in) {
-  static const char* const kNames[] = {"a",   "B",     "fs",          "fs0", "fs0_0",
-                                       "r",   "a b",   "Sharp Memos", "..",  "notes.txt",
-                                       "fs1", " pad ", "<x>",         "",    "f"};
-  if (in.ConsumeIntegralInRange(0, 3) != 0) {
-    return kNames[in.ConsumeIntegralInRange<std::size_t>(0, std::size(kNames) - 1)];
-  }
-  return in.ConsumeRandomLengthString(12);
-}
-
-// A directory of the file system under `index`, `depth` levels deep: mostly
-// well formed, sometimes raw text; parts sometimes missing or cut.
-void SeedDirectory(SimRig& rig, FuzzedDataProvider& in, const std::string& index, int depth) {
-  if (in.ConsumeIntegralInRange(0, 15) == 0) {
-    rig.organizer.PutText(index, in.ConsumeRandomLengthString(64));
-    return;
-  }
-  std::vector<memofs::DirectoryEntry> entries;
-  const int count = in.ConsumeIntegralInRange(0, 4);
-  for (int n = 0; n < count; ++n) {
-    const int number = in.ConsumeIntegralInRange(0, 7) == 0 ? n + 1000 : n;
-    const std::string name = Name(in);
-    const std::string stem = memofs::ChildIndexName(index, number);
-    if (depth < 3 && in.ConsumeBool()) {
-      entries.push_back(tavo::testing::Dir(name, number));
-      if (in.ConsumeIntegralInRange(0, 7) != 0) SeedDirectory(rig, in, stem, depth + 1);
-      continue;
-    }
-    const std::size_t size = in.ConsumeIntegralInRange<std::size_t>(0, kMaxFileBytes);
-    const std::string bytes = tavo::testing::AllBytes(size);
-    const int last = static_cast<int>(size / memofs::kPartSize);
-    entries.push_back(
-        tavo::testing::File(name, last, static_cast<int>(size - last * memofs::kPartSize), number));
-    for (int k = 0; k <= last; ++k) {
-      if (in.ConsumeIntegralInRange(0, 15) == 0) continue;  // a part missing
-      rig.organizer.PutText(
-          memofs::PartName(stem, k, last),
-          bytes.substr(static_cast<std::size_t>(k) * memofs::kPartSize, memofs::kPartSize));
-    }
-  }
-  rig.organizer.PutText(index, tavo::testing::IndexOf(entries));
-}
 
 // Computer names the platform lists: no separators, no "." or "..", none
 // that a pane would read as a directory row.
@@ -93,11 +42,7 @@ std::string ComputerName(FuzzedDataProvider& in) {
 }
 
 void Seed(SimRig& rig, FuzzedDataProvider& in) {
-  if (in.ConsumeIntegralInRange(0, 7) != 0) SeedDirectory(rig, in, "fs0", 0);
-  const int memos = in.ConsumeIntegralInRange(0, 4);
-  for (int m = 0; m < memos; ++m) {
-    rig.organizer.PutText(Name(in), in.ConsumeRandomLengthString(32));
-  }
+  tavo::fuzzing::SeedOrganizer(rig.organizer, in);
   rig.files.directories.insert("c:\\T\\");
   const int files = in.ConsumeIntegralInRange(0, 5);
   for (int f = 0; f < files; ++f) {
