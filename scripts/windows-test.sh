@@ -11,6 +11,31 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAVO_CORE_ONLY=ON -
 cmake --build "$build" -j "$(nproc)"
 export WINEDEBUG=-all WINEPREFIX="$PWD/$build/wineprefix"
 wine=$(command -v wine || command -v wine64 || echo /usr/lib/wine/wine64)
+# Simulated organizers for the Windows port, each a pseudo-terminal that the
+# prefix maps as a COM port: a sane one and one that hangs up at its second
+# command. The simulator itself is a native program.
+sim=build/tools/organizer-sim/tavo-organizer-sim
+if [ ! -x "$sim" ]; then
+  cmake -S . -B build-sim -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAVO_CORE_ONLY=ON >/dev/null
+  cmake --build build-sim -j "$(nproc)" --target tavo-organizer-sim
+  sim=build-sim/tools/organizer-sim/tavo-organizer-sim
+fi
+"$wine" wineboot --init >/dev/null 2>&1 || true
+sims=()
+trap 'kill "${sims[@]}" 2>/dev/null || true' EXIT
+start_sim() { # COM number, extra options
+  local com=$1
+  shift
+  rm -f "$WINEPREFIX/dosdevices/com$com"
+  "$sim" --link "$WINEPREFIX/dosdevices/com$com" --baud 38400 "$@" &
+  sims+=($!)
+  for _ in $(seq 100); do [ -L "$WINEPREFIX/dosdevices/com$com" ] && return; sleep 0.1; done
+  echo "windows: the simulator on COM$com did not start"
+  exit 1
+}
+start_sim 21
+start_sim 22 --fault hangup@2
+export TAVO_TEST_COM=COM21 TAVO_TEST_COM_HANGUP=COM22 WINEDLLOVERRIDES=
 passed=0
 failed=0
 for exe in $(find "$build/tests" -name 'tavo_*_tests.exe' | sort); do
