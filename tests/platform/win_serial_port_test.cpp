@@ -5,7 +5,9 @@
 #include "platform/win_serial_port.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -13,6 +15,7 @@
 #include "link/exchanges.h"
 #include "link/serial_link.h"
 #include "memofs/index_text.h"
+#include "platform/console.h"
 #include "platform/steady_clock.h"
 
 namespace tavo::platform {
@@ -88,6 +91,24 @@ TEST(WinSerialPort, AMissingPortSaysSoAndAHangUpEndsWithinTheLimit) {
   const link::GetResult got = link::GetExchange(rig.link, "anything");
   EXPECT_EQ(got.found, link::Word::kTimedOut);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(14));
+}
+
+TEST(WinConsole, ListsTheRegistrysPortsAndKeepsSettingsInAppData) {
+  // The test's own prefix: a port as a driver names it.
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr, 0,
+                            KEY_SET_VALUE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  const char kPort[] = "COM17";
+  RegSetValueExA(key, "\\Device\\TavoTest", 0, REG_SZ, reinterpret_cast<const BYTE*>(kPort),
+                 sizeof kPort);
+  const std::vector<std::string> ports = SystemSerialPorts();
+  RegDeleteValueA(key, "\\Device\\TavoTest");
+  RegCloseKey(key);
+  EXPECT_NE(std::find(ports.begin(), ports.end(), "COM17"), ports.end());
+
+  EXPECT_EQ(UserSettingsDirectory(), Env("APPDATA") + "\\Tavo");
+  EXPECT_FALSE(IsTerminal(StdStream::kIn));  // the test's input is no console
 }
 
 }  // namespace
