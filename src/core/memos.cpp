@@ -52,7 +52,7 @@ bool Session::EnsureMemoView() {
     return false;
   }
   if (!dir.ok) {
-    FailLink(SilenceOrGarble(!dir.answered));
+    FailLink(ListingFailure(dir));
     worst_ = {Outcome::kLinkFailed, link_reason_};
     return false;
   }

@@ -6,6 +6,7 @@
 
 #include "core/computer_files.h"
 #include "core/feedback.h"
+#include "link/exchanges.h"
 #include "link/serial_link.h"
 #include "memofs/directory_table.h"
 #include "memofs/index_io.h"
@@ -175,5 +176,7 @@ class Session : private memofs::MemoFsHost {
 
 // Why an exchange failed, for a person: silence or an unexpected answer.
 std::string SilenceOrGarble(bool silent);
+// Why a "dir" did not come whole: too many names announced, silence, or garble.
+std::string ListingFailure(const link::DirResult& dir);
 
 }  // namespace tavo::core
