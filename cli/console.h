@@ -26,6 +26,8 @@ class Console : public core::Feedback {
 
   void Report(const core::Progress& progress) override;
   core::Answer AskOverwrite(const core::Item& item) override;
+  // --force replaces older files, never one this run wrote for another name.
+  bool MayReplaceOwn(const core::Item&) override { return false; }
   void Ended(const core::Item& item, const core::Result& result) override;
 
   // One error line about `what`, outside any item (a usage slip, a walk).

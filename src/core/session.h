@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -167,6 +168,9 @@ class Session : private memofs::MemoFsHost {
   // On the window's table: path_ is relative to where the session began.
   bool adopted_ = false;
   std::vector<std::string> memos_;
+  // Computer files this session wrote, upper-cased: a later name that lands
+  // on one of them is another organizer item, not an older copy.
+  std::set<std::string> written_;
   bool link_failed_ = false;
   std::string link_reason_;
   bool refused_ = false;

@@ -117,6 +117,26 @@ TEST(Cli, OverwritePolicies) {
   }
 }
 
+// Two organizer names that land on one computer file (the trailing blank
+// is dropped) are never merged, not even with --force: the second is an
+// error, and --force still replaces what was there before.
+TEST(Cli, NamesThatLandOnOneComputerFileAreNotMerged) {
+  Bench bench;
+  bench.organizer.PutText("fs0", IndexOf({Dir("D", 0)}));
+  bench.organizer.PutText("fs0_0", IndexOf({File("notes", 0, 5, 0), File("notes ", 0, 6, 1)}));
+  PutFile(bench.organizer, "fs0_0", 0, "first");
+  PutFile(bench.organizer, "fs0_0", 1, "second");
+  fs::create_directories(bench.start.path() / "back" / "D");
+  bench.start.Put("back/D/notes", "older");
+  const Outcome ran = bench.Run({"--force", "get", "/D", "back"});
+  EXPECT_EQ(ran.status, 1) << ran.err;
+  EXPECT_NE(ran.err.find("tavo-cli: /D/notes : another name of this copy was written to the same "
+                         "computer file"),
+            std::string::npos)
+      << ran.err;
+  EXPECT_EQ(bench.start.Get("back/D/notes"), "first");
+}
+
 // A hang-up at every exchange of a small put and a small get: the status
 // says the link failed, nothing half written is left on either side.
 TEST(Cli, HangUpAtEveryExchange) {
