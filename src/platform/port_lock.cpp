@@ -145,7 +145,10 @@ DeviceLock::Taken DeviceLock::Take(const std::string& device, const PortPlaces& 
     error_ = errno;
     if (error_ != EBUSY) return Taken::kCannotOpen;
     struct stat info {};
-    if (::stat(device.c_str(), &info) == 0) holder_ = OpenedBy(info, places);
+    if (::stat(device.c_str(), &info) == 0) {
+      holder_ = FlockHolder(info, places);
+      if (holder_.empty()) holder_ = OpenedBy(info, places);
+    }
     return Taken::kInUse;
   }
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
