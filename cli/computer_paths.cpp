@@ -59,4 +59,14 @@ std::string ComputerSide::Join(const std::string& dir, const std::string& name) 
   return platform::BytesFromNative(Absolute(dir) / platform::NativeFromBytes(name)).value_or("");
 }
 
+std::string ComputerSide::Native(const std::string& program) {
+#ifdef _WIN32
+  return program;
+#else
+  std::string native = program.substr(program.rfind(':', 1) == 1 ? 2 : 0);
+  for (char& c : native) c = c == '\\' ? '/' : c;
+  return native;
+#endif
+}
+
 }  // namespace tavo::cli

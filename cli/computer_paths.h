@@ -23,6 +23,8 @@ class ComputerSide {
   static std::string BaseName(const std::string& native);
   // The native path of `name` inside directory `dir`.
   static std::string Join(const std::string& dir, const std::string& name);
+  // The native path of a program path that ProgramPath made.
+  static std::string Native(const std::string& program);
 
  private:
   platform::NativeComputerFiles files_;

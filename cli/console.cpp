@@ -4,6 +4,7 @@
 
 #include <iostream>
 
+#include "cli/computer_paths.h"
 #include "core/organizer_path.h"
 
 namespace tavo::cli {
@@ -62,6 +63,11 @@ std::string Console::Shown(const core::Item& item) const {
   return core::FormatOrganizerPath(item.organizer);
 }
 
+std::string Console::ShownTarget(const core::Item& item) const {
+  if (!computer_targets_ || item.computer.empty()) return Shown(item);
+  return ComputerSide::Native(item.computer);
+}
+
 void Console::ClearProgress() {
   if (!line_shown_) return;
   std::cerr << "\r\x1b[K" << std::flush;
@@ -107,7 +113,7 @@ core::Answer Console::AskOverwrite(const core::Item& item) {
   }
   if (!ask_) return core::Answer::kFail;
   ClearProgress();
-  std::cerr << "tavo-cli: replace " << Printable(Shown(item)) << "? [y/N] " << std::flush;
+  std::cerr << "tavo-cli: replace " << Printable(ShownTarget(item)) << "? [y/N] " << std::flush;
   std::string answer;
   std::getline(std::cin, answer);
   return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y') ? core::Answer::kReplace
@@ -120,12 +126,15 @@ void Console::Ended(const core::Item& item, const core::Result& result) {
     return;
   }
   std::string reason = result.reason;
+  bool target = true;
   if (result.outcome == core::Outcome::kFailed && reason == "exists") {
     reason = "exists (--force replaces it, --no-clobber leaves it)";
   } else if (result.outcome == core::Outcome::kSkipped && reason == "exists; left as it is") {
     reason = "exists; left as it is (--no-clobber)";
+  } else {
+    target = false;
   }
-  Error(Shown(item), reason);
+  Error(target ? ShownTarget(item) : Shown(item), reason);
 }
 
 void Console::Count(const core::Result& result) {

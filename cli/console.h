@@ -26,6 +26,8 @@ class Console : public core::Feedback {
 
   void Report(const core::Progress& progress) override;
   core::Answer AskOverwrite(const core::Item& item) override;
+  // --force replaces older files, never one this run wrote for another name.
+  bool MayReplaceOwn(const core::Item&) override { return false; }
   void Ended(const core::Item& item, const core::Result& result) override;
 
   // One error line about `what`, outside any item (a usage slip, a walk).
@@ -50,14 +52,19 @@ class Console : public core::Feedback {
   int done() const { return done_; }
   // Whether a question can be put (standard input is a terminal).
   bool CanAsk() const { return ask_; }
+  // The copies go to the computer: a target that exists is named by its
+  // computer path, not by the organizer item it would come from.
+  void TargetsOnComputer() { computer_targets_ = true; }
 
  private:
   void ClearProgress();
   std::string Shown(const core::Item& item) const;
+  std::string ShownTarget(const core::Item& item) const;
 
   Clobber clobber_;
   bool progress_;  // standard error is a terminal and --quiet was not given
   bool ask_;       // standard input is a terminal
+  bool computer_targets_ = false;
   bool line_shown_ = false;
   std::string current_;  // the item the progress line is about
   std::chrono::steady_clock::time_point item_started_;

@@ -35,9 +35,10 @@ as stored. Inside a name write "/" as \/, a backslash as \\, any byte as \xHH.
 Printed names use the same escapes (and \xHH for control bytes).
 
 Port: --port 1 to 4 is COM1 to COM4 (on Linux the link com<n> in the current
-directory when there is one, else /dev/ttyS<n-1>); --port /dev/... names a
-device. Without --port, tavo_c.cfg in the current directory decides, as for
-the window.
+directory when there is one, else /dev/ttyS<n-1>); anything else with a "/"
+names a device or a link to one (/dev/ttyUSB0, ./com2, sub/com2). Without
+--port, tavo_c.cfg in the current directory decides, as for the window. A
+device another program holds is refused, and the program named.
 
 An existing target is an error for that item unless --force (replace it, the
 new one stored whole before the old one goes) or --no-clobber (leave it); with
@@ -489,6 +490,10 @@ int Main(int argc, char** argv) {
   ConsoleHost host;
   link::SerialLink link(port, clock, host);
   if (link.OpenPort(choice->number, choice->baud_code) < 0) {
+    if (const std::string in_use = port.InUseText(); !in_use.empty()) {
+      std::cerr << "tavo-cli: " << in_use << "\n";
+      return kUnreachable;
+    }
     const std::string device =
         port.DeviceName().empty() ? "port " + std::to_string(choice->number) : port.DeviceName();
     std::cerr << "tavo-cli: cannot open " << device << ": " << port.ErrorText() << "\n";
@@ -524,6 +529,7 @@ int Main(int argc, char** argv) {
   } else if (ls->parsed()) {
     Ls(env, options);
   } else if (get->parsed()) {
+    console.TargetsOnComputer();
     status = Get(env, options);
   } else if (put->parsed()) {
     status = Put(env, options);
@@ -537,6 +543,7 @@ int Main(int argc, char** argv) {
                                : memos_get->parsed() ? "get"
                                : memos_put->parsed() ? "put"
                                                      : "rm";
+    if (action == "get") console.TargetsOnComputer();
     status = Memos(env, action, options);
   }
   link.ClosePort();

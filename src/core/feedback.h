@@ -30,6 +30,9 @@ inline constexpr const char* kNoSuchDirectory = "no such directory";
 inline constexpr const char* kOccupied = "a directory, link or special file has that name";
 inline constexpr const char* kNameNotHeld = "this computer cannot hold that name";
 inline constexpr const char* kCannotMake = "the directory cannot be made";
+inline constexpr const char* kSameComputerFile =
+    "another name of this copy was written to the same computer file (trailing blanks are "
+    "dropped, and some disks ignore case)";
 inline constexpr const char* kFileExists = "a file of that name exists on the organizer";
 inline constexpr const char* kDirectoryExists = "a directory of that name exists on the organizer";
 inline constexpr const char* kTooBig = "too big for the organizer's index";
@@ -100,6 +103,11 @@ class Feedback {
   virtual ~Feedback() = default;
   virtual void Report(const Progress& progress) = 0;
   virtual Answer AskOverwrite(const Item& item) = 0;
+  // The target is a file that this session wrote itself for another organizer
+  // name (one that differs by trailing blanks, or by case on a disk that
+  // ignores it). The window asks as for any file; a front end that answers
+  // for the user refuses, so the two never merge into one.
+  virtual bool MayReplaceOwn(const Item& /*item*/) { return true; }
   // Every file, directory and memo the core handled, as soon as its outcome is
   // known and before the next cancel test: a front end that stops at the first
   // refusal sets the token here.

@@ -4,6 +4,7 @@
 
 #include "core/session_internal.h"
 #include "link/exchanges.h"
+#include "memofs/directory_table.h"
 #include "memofs/names.h"
 
 namespace tavo::core {
@@ -34,6 +35,10 @@ bool Session::MayWrite(const Item& item, const std::string& target) {
     case Occupant::kNothing:
       return true;
     case Occupant::kFile:
+      if (written_.count(memofs::UpperCase(target)) != 0 && !feedback_.MayReplaceOwn(item)) {
+        End(item, {Outcome::kFailed, kSameComputerFile});
+        return false;
+      }
       return Overwrite(item);
     case Occupant::kNotAFile:
       End(item, {Outcome::kFailed, kOccupied});
@@ -174,6 +179,7 @@ void Session::FetchFileHere(const std::string& name, const std::string& target) 
     End(item, {Outcome::kFailed, "cannot be put in place on this computer"});
     return;
   }
+  written_.insert(memofs::UpperCase(target));
   End(item, {});
 }
 

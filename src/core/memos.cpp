@@ -4,6 +4,7 @@
 
 #include "core/session_internal.h"
 #include "link/exchanges.h"
+#include "memofs/directory_table.h"
 #include "memofs/index_text.h"
 #include "memofs/names.h"
 
@@ -52,7 +53,7 @@ bool Session::EnsureMemoView() {
     return false;
   }
   if (!dir.ok) {
-    FailLink(SilenceOrGarble(!dir.answered));
+    FailLink(ListingFailure(dir));
     worst_ = {Outcome::kLinkFailed, link_reason_};
     return false;
   }
@@ -89,6 +90,7 @@ Result Session::FetchMemo(const std::string& name, const std::string& target) {
       End(item, {Outcome::kFailed, "cannot be written on this computer"});
       return;
     }
+    written_.insert(memofs::UpperCase(target));
     End(item, {});
   });
 }

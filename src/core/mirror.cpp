@@ -15,13 +15,14 @@ namespace tavo::core {
 
 namespace mirror {
 
-std::set<std::string> ListNames(link::SerialLink& link) {
+std::set<std::string> ListNames(link::SerialLink& link, const CancelToken& cancel) {
   std::set<std::string> names;
   const link::DirResult dir = link::DirExchange(link, [&](const std::string& name, bool is_name) {
     if (is_name) names.insert(name);
-    return true;
+    return !cancel.Cancelled();
   });
-  if (!dir.ok) throw LineDown{SilenceOrGarble(!dir.answered)};
+  if (dir.stopped) throw Stopped{};
+  if (!dir.ok) throw LineDown{ListingFailure(dir)};
   return names;
 }
 
@@ -71,7 +72,7 @@ class Backupper {
   Result Run() {
     const Result ended = mirror::Unwinding(link_, [&] {
       try {
-        names_ = mirror::ListNames(link_);
+        names_ = mirror::ListNames(link_, cancel_);
         const std::string root = memofs::kRootIndexName;
         if (names_.count(root) != 0) Walk(root, mirror::ReadText(link_, root), {});
         for (const std::string& name : names_) {
@@ -190,7 +191,7 @@ class LiveSource : public memofs::MemoSource {
  public:
   LiveSource(link::SerialLink& link, bool deep, CancelToken& cancel)
       : link_(link), deep_(deep), cancel_(cancel) {}
-  void List() { names_ = mirror::ListNames(link_); }
+  void List() { names_ = mirror::ListNames(link_, cancel_); }
   const std::set<std::string>& Names() override { return names_; }
   std::string Text(const std::string& name) override {
     if (cancel_.Cancelled()) throw mirror::Stopped{};

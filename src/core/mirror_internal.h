@@ -15,8 +15,9 @@ struct LineDown {
 // Thrown between exchanges after a Cancel.
 struct Stopped {};
 
-// Every memo name, from one "dir".
-std::set<std::string> ListNames(link::SerialLink& link);
+// Every memo name, from one "dir"; a Cancel ends it after the line under way
+// (Stopped).
+std::set<std::string> ListNames(link::SerialLink& link, const CancelToken& cancel);
 // A listed memo's text ("get"); one that is not found any more ends the line
 // as well, since a garbled "found" cannot be told from it.
 std::string ReadText(link::SerialLink& link, const std::string& name);

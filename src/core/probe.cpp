@@ -69,6 +69,11 @@ ProbeReport RunProbe(link::SerialLink& link) {
 
 namespace {
 
+std::string DirDetail(const link::DirResult& dir) {
+  if (dir.too_many) return "announced " + std::to_string(dir.announced) + " memos, too many";
+  return dir.answered ? "answer garbled or cut short" : "no answer";
+}
+
 void RunExchanges(link::SerialLink& link, Prober& probe) {
   std::set<std::string> names;
   const link::DirResult dir = link::DirExchange(
@@ -79,9 +84,7 @@ void RunExchanges(link::SerialLink& link, Prober& probe) {
         return true;
       },
       kProbeAnswerLimit);
-  if (!probe.Step("dir", dir.ok,
-                  dir.ok ? std::to_string(names.size()) + " memos"
-                         : (dir.answered ? "answer garbled or cut short" : "no answer"),
+  if (!probe.Step("dir", dir.ok, dir.ok ? std::to_string(names.size()) + " memos" : DirDetail(dir),
                   dir.answered ? kCheckBytes : kCheckLine)) {
     return;
   }

@@ -49,7 +49,7 @@ class Restorer {
 
   Result Run(const RestorePlan& plan) {
     const Result ended = mirror::Unwinding(link_, [&] {
-      names_ = mirror::ListNames(link_);
+      names_ = mirror::ListNames(link_, cancel_);
       const std::string root = memofs::kRootIndexName;
       // A missing root is made first, as the window's first look does: an
       // organizer is never left with memos but no root.

@@ -45,6 +45,14 @@ std::string SilenceOrGarble(bool silent) {
                 : "the organizer's answer was garbled or cut short";
 }
 
+std::string ListingFailure(const link::DirResult& dir) {
+  if (dir.too_many) {
+    return "the organizer announced " + std::to_string(dir.announced) + " memos, more than the " +
+           std::to_string(link::kMaxDirNames) + " any organizer can hold";
+  }
+  return SilenceOrGarble(!dir.answered);
+}
+
 Session::Session(link::SerialLink& link, ComputerFiles& files, Feedback& feedback,
                  CancelToken& cancel, memofs::OrganizerState& state)
     : link_(link),

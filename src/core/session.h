@@ -1,11 +1,13 @@
 #pragma once
 
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "core/computer_files.h"
 #include "core/feedback.h"
+#include "link/exchanges.h"
 #include "link/serial_link.h"
 #include "memofs/directory_table.h"
 #include "memofs/index_io.h"
@@ -166,6 +168,9 @@ class Session : private memofs::MemoFsHost {
   // On the window's table: path_ is relative to where the session began.
   bool adopted_ = false;
   std::vector<std::string> memos_;
+  // Computer files this session wrote, upper-cased: a later name that lands
+  // on one of them is another organizer item, not an older copy.
+  std::set<std::string> written_;
   bool link_failed_ = false;
   std::string link_reason_;
   bool refused_ = false;
@@ -175,5 +180,7 @@ class Session : private memofs::MemoFsHost {
 
 // Why an exchange failed, for a person: silence or an unexpected answer.
 std::string SilenceOrGarble(bool silent);
+// Why a "dir" did not come whole: too many names announced, silence, or garble.
+std::string ListingFailure(const link::DirResult& dir);
 
 }  // namespace tavo::core

@@ -20,10 +20,14 @@ DirResult DirExchange(SerialLink& link,
                       const std::function<bool(const std::string& name, bool is_name)>& on_line,
                       double count_limit) {
   DirResult result;
+  const auto abandon = [&] {
+    link.ClosePort();
+    return result;
+  };
   link.SendCommand("dir\n");
   if (!on_line("", false)) {
     result.stopped = true;
-    return result;
+    return abandon();
   }
   const Reply count_line = link.ReceiveReply(0, count_limit);
   result.answered = count_line.complete || !count_line.text.empty();
@@ -31,16 +35,20 @@ DirResult DirExchange(SerialLink& link,
   if (!count_line.complete) return result;
   if (!on_line("", false)) {
     result.stopped = true;
-    return result;
+    return abandon();
   }
   const long long count = LeadingNumber(count_line.text);
-  if (count > kMaxDirNames) return result;
+  result.announced = count;
+  if (count > kMaxDirNames) {
+    result.too_many = true;
+    return abandon();
+  }
   for (long long i = 0; i < count; ++i) {
     const Reply name = link.ReceiveLine();
     if (!name.complete) return result;
     if (!on_line(name.text, true)) {
       result.stopped = true;
-      return result;
+      return abandon();
     }
   }
   result.ok = ReadOk(link);

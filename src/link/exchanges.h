@@ -25,12 +25,17 @@ struct DirResult {
   bool ok = false;        // the closing line was "ok"
   bool stopped = false;   // the line callback asked to stop
   bool answered = false;  // anything at all came back for the count line
+  bool too_many = false;  // the count line announced more than kMaxDirNames
+  long long announced = 0;
 };
 // "dir": on_line runs after the command is sent (with an empty name and
 // is_name false), after the count line (likewise) and with each name line;
 // returning false stops the exchange there. count_limit bounds the wait for
 // the count line (seconds), so a check of a silent line can end sooner. A
-// count above kMaxDirNames fails at once, before any name is read.
+// count above kMaxDirNames fails at once, before any name is read. A listing
+// left part way (stopped, or too many) closes the port: the rest of it would
+// be read as the next replies, and a line that never falls silent would keep
+// a flush waiting out its limit.
 DirResult DirExchange(SerialLink& link,
                       const std::function<bool(const std::string& name, bool is_name)>& on_line,
                       double count_limit = kReplyLimit);

@@ -26,6 +26,7 @@
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -136,14 +137,9 @@ void Discard(int& fd, const fs::path& temp) {
   ::_wunlink(temp.c_str());
 }
 
-// A temporary file still open in a running copy cannot be deleted.
-void RemoveIfStray(const fs::path& path) {
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  constexpr DWORD kNotAFile =
-      FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & kNotAFile) != 0) return;
-  ::DeleteFileW(path.c_str());
-}
+// Nothing marks a file as one a copy made, and a name alone proves nothing:
+// a killed copy's temporary file is left for the user.
+void RemoveIfStray(const fs::path&) {}
 
 #else
 
@@ -185,15 +181,59 @@ bool StillNamed(const fs::path& path, int fd) {
          opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
 }
 
+// A temporary file carries its own device and inode numbers in an extended
+// attribute: only a file with that mark is a copy's leftover. A file merely
+// named alike, or a copy of a leftover (a new inode), is the user's.
+constexpr const char* kMarkAttribute = "user.tavo.part";
+
+std::string OwnMark(int fd) {
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) return {};
+  return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+}
+
+void Mark(int fd) {
+  const std::string mark = OwnMark(fd);
+#ifdef __APPLE__
+  ::fsetxattr(fd, kMarkAttribute, mark.data(), mark.size(), 0, 0);
+#else
+  ::fsetxattr(fd, kMarkAttribute, mark.data(), mark.size(), 0);
+#endif
+}
+
+bool Marked(int fd) {
+  char value[64];
+#ifdef __APPLE__
+  const ssize_t size = ::fgetxattr(fd, kMarkAttribute, value, sizeof value, 0, 0);
+#else
+  const ssize_t size = ::fgetxattr(fd, kMarkAttribute, value, sizeof value);
+#endif
+  const std::string mark = OwnMark(fd);
+  return size > 0 && !mark.empty() && std::string(value, static_cast<std::size_t>(size)) == mark;
+}
+
+void Unmark(int fd) {
+#ifdef __APPLE__
+  ::fremovexattr(fd, kMarkAttribute, 0);
+#else
+  ::fremovexattr(fd, kMarkAttribute);
+#endif
+}
+
 // Fails when the name exists in any form, a link included. The file is
 // locked for as long as it is open, so another copy's sweep leaves it alone;
-// -1 also when such a sweep took it before the lock did.
+// -1 also when such a sweep took it before the lock did. Where the file
+// system keeps no extended attributes the file goes unmarked, and a killed
+// copy's leftover stays.
 int CreateNew(const fs::path& path) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) return -1;
   // Where the file system has no locks, the file is used unlocked.
   const bool taken = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-  if (!taken && StillNamed(path, fd)) return fd;
+  if (!taken && StillNamed(path, fd)) {
+    Mark(fd);
+    return fd;
+  }
   ::close(fd);
   errno = EEXIST;
   return -1;
@@ -211,6 +251,8 @@ bool WriteAll(int fd, std::string_view bytes) {
 
 // On success the file is closed, and its lock released, under the target's name.
 bool PutInPlace(int& fd, const fs::path& temp, const fs::path& target) {
+  // The finished file is the user's: it must never read as a leftover.
+  Unmark(fd);
   if (::fsync(fd) != 0) return false;
   // The new file keeps the old one's permissions (not set-id bits).
   struct stat old {};
@@ -231,13 +273,15 @@ void Discard(int& fd, const fs::path& temp) {
 }
 
 // A copy under way holds the lock on its temporary file; a killed copy's
-// lock went with it.
+// lock went with it. Only a file with a copy's own mark is taken.
 void RemoveIfStray(const fs::path& path) {
   struct stat info {};
   if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return;
   const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return;
-  if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && StillNamed(path, fd)) ::unlink(path.c_str());
+  if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && Marked(fd) && StillNamed(path, fd)) {
+    ::unlink(path.c_str());
+  }
   ::close(fd);
 }
 
@@ -277,8 +321,8 @@ class NativeInput : public core::InputFile {
 };
 
 // Temporary files are ".tavo-part-" and 16 hex digits: short enough to sit
-// beside a target of any length, hidden on POSIX, and distinct enough that a
-// sweep for strays never takes a file of the user's.
+// beside a target of any length and hidden on POSIX. The name only narrows
+// the sweep for strays; the mark decides.
 constexpr std::string_view kTempPrefix = ".tavo-part-";
 constexpr std::size_t kTempDigits = 16;
 

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "platform/port_device.h"
+#include "platform/port_lock.h"
 
 #ifndef _WIN32
 #include <grp.h>
@@ -53,21 +54,9 @@ std::string Reason(int error) {
 
 #ifndef _WIN32
 
-// "minicom (process 812)" when a live process holds a lock file on the
-// device, as serial programs (Qt's among them) leave in the lock directory.
+// "minicom (pid 812)" when a live process holds a lock file on the device.
 std::string LockHolder(const std::string& device, const PortPlaces& places) {
-  const std::string lock_name = "LCK.." + fs::path(device).filename().string();
-  for (const std::string& dir : places.lock_dirs) {
-    const std::string first = FirstLine(fs::path(dir) / lock_name);
-    long pid = 0;
-    std::istringstream(first) >> pid;
-    std::error_code error;
-    if (pid <= 0 || !fs::exists(fs::path(places.proc) / std::to_string(pid), error)) continue;
-    std::string name = FirstLine(fs::path(places.proc) / std::to_string(pid) / "comm");
-    if (name.empty()) name = "a program";
-    return name + " (process " + std::to_string(pid) + ")";
-  }
-  return {};
+  return LockFileHolder(device, places);
 }
 
 std::string UserName() {

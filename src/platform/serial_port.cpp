@@ -7,7 +7,13 @@
 #include <chrono>
 #include <cstdint>
 #include <limits>
+#include <system_error>
 #include <thread>
+
+#ifndef _WIN32
+#include <sys/ioctl.h>
+#include <termios.h>
+#endif
 
 #include "platform/port_device.h"
 #include "platform/port_diagnosis.h"
@@ -40,20 +46,60 @@ int ErrorNumber(const QSerialPort& port, const std::string& device) {
   }
 }
 
+// Qt names its lock file after the path it opens ("/dev/pts/3" gives
+// LCK..pts_3), and takes any such file without its own program line for
+// stale: it removed a live minicom's LCK..ttyUSB0 and opened the device. Given
+// "/dev//ttyUSB0" its file is LCK.._ttyUSB0, a name no other program uses, so
+// it never touches theirs; DeviceLock is what keeps two programs apart.
+QString QtPortName(const std::string& device) {
+  std::string name = device;
+  if (name.rfind("/dev/", 0) == 0) name.insert(5, "/");
+  return QFile::decodeName(QByteArray::fromStdString(name));
+}
+
 }  // namespace
 
 std::string QtSerialPort::OpenFailureText() const {
+  if (in_use_) return InUseText() + ".\nClose it, or choose another port.";
   return DescribePortFailure(DiagnosePort(port_number_, start_directory_, open_error_));
+}
+
+std::string QtSerialPort::InUseText() const {
+  if (!in_use_) return {};
+  const std::string given =
+      fixed_device_.empty() ? "COM" + std::to_string(port_number_) : fixed_device_;
+  return (given == device_ ? device_ : given + " (" + device_ + ")") + " is in use by " +
+         (lock_.holder().empty() ? std::string("another program") : lock_.holder());
+}
+
+bool QtSerialPort::TakeLock() {
+  switch (lock_.Take(device_)) {
+    case DeviceLock::Taken::kYes:
+      return true;
+    case DeviceLock::Taken::kInUse:
+      in_use_ = true;
+      break;
+    case DeviceLock::Taken::kCannotOpen:
+      lock_failure_ = std::generic_category().message(lock_.error());
+      break;
+  }
+  open_error_ = lock_.error();
+  return false;
 }
 
 bool QtSerialPort::Open(const link::PortSettings& settings) {
   if (port_->isOpen()) port_->close();
+  lock_.Release();
   port_number_ = settings.port_number;
-  device_ = fixed_device_.empty() ? SerialDeviceName(settings.port_number, start_directory_)
-                                  : fixed_device_;
+  device_ = ResolvedDevice(fixed_device_.empty()
+                               ? SerialDeviceName(settings.port_number, start_directory_)
+                               : fixed_device_);
   open_error_ = ENODEV;
+  in_use_ = false;
+  lock_failure_.clear();
   if (device_.empty()) return false;
-  port_->setPortName(QFile::decodeName(QByteArray::fromStdString(device_)));
+  if (!TakeLock()) return false;
+  port_->setPortName(QtPortName(device_));
   baud_ = settings.baud;
   port_->setBaudRate(settings.baud);
   port_->setDataBits(QSerialPort::Data8);
@@ -64,8 +110,13 @@ bool QtSerialPort::Open(const link::PortSettings& settings) {
   port_->clearError();
   if (!port_->open(QIODevice::ReadWrite)) {
     open_error_ = ErrorNumber(*port_, device_);
+    lock_.Release();
     return false;
   }
+#ifndef _WIN32
+  // No other opening of the tty, by any path (root is held by the lock alone).
+  ::ioctl(static_cast<int>(port_->handle()), TIOCEXCL);
+#endif
   open_error_ = 0;
   port_->clearError();
   return true;
@@ -73,11 +124,14 @@ bool QtSerialPort::Open(const link::PortSettings& settings) {
 
 std::string QtSerialPort::ErrorText() const {
   if (device_.empty()) return "no such port";
+  if (in_use_) return InUseText();
+  if (!lock_failure_.empty()) return lock_failure_;
   return port_->errorString().toStdString();
 }
 
 void QtSerialPort::Close() {
   if (port_->isOpen()) port_->close();
+  lock_.Release();
 }
 
 namespace {
@@ -99,7 +153,10 @@ bool QtSerialPort::IsOpen() const {
 }
 
 void QtSerialPort::CloseIfLost() const {
-  if (port_->isOpen() && DeviceLost(*port_)) port_->close();
+  if (port_->isOpen() && DeviceLost(*port_)) {
+    port_->close();
+    lock_.Release();
+  }
 }
 
 std::size_t QtSerialPort::BytesWaiting() {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "link/port.h"
+#include "platform/port_lock.h"
 
 class QSerialPort;
 
@@ -13,7 +14,9 @@ namespace tavo::platform {
 // the device of the port number (port_device.h), the baud rate, 8 data bits,
 // no parity, 1 stop bit, no flow control and a read buffer of the input size.
 // A lost device (a pulled USB adapter, a hung-up line) closes the port, so
-// waits on it end at once instead of turning into a busy loop.
+// waits on it end at once instead of turning into a busy loop. While open,
+// the device is locked (DeviceLock) and exclusive (TIOCEXCL), whatever path
+// another program reaches it by.
 class QtSerialPort : public link::Port {
  public:
   // start_directory: where "com<n>" entries are looked for.
@@ -36,9 +39,10 @@ class QtSerialPort : public link::Port {
   // block costs a wake-up a slice instead of one for every few characters.
   bool WaitForBytes(std::size_t count, int timeout_ms) override;
 
-  // The device the last Open used.
+  // The device the last Open used, links resolved.
   const std::string& DeviceName() const { return device_; }
-  // Opens this device, whatever the port number says (a path a user gave).
+  // Opens this device, whatever the port number says (a path a user gave;
+  // a relative one is taken from the current directory).
   void SetDevice(std::string device) { fixed_device_ = std::move(device); }
   // The operating system's reason the last Open failed.
   std::string ErrorText() const;
@@ -47,11 +51,16 @@ class QtSerialPort : public link::Port {
   int OpenError() const { return open_error_; }
   // For the user: which device failed to open and why, with the fix.
   std::string OpenFailureText() const;
+  // After an Open refused because another program holds the device:
+  // "COM2 (/dev/ttyUSB0) is in use by minicom (pid 812)"; else empty.
+  std::string InUseText() const;
 
  private:
   // Closes the port after the device went away. Const because it changes
   // nothing IsOpen could have answered: a lost device is closed either way.
   void CloseIfLost() const;
+  // Our lock on device_; false (with the reason kept) when it cannot be had.
+  bool TakeLock();
 
   std::string start_directory_;
   std::string device_;
@@ -59,7 +68,11 @@ class QtSerialPort : public link::Port {
   int port_number_ = 0;
   int open_error_ = 0;
   int baud_ = 0;
+  bool in_use_ = false;
+  std::string lock_failure_;  // our own lock could not be taken: the system's reason
   std::unique_ptr<QSerialPort> port_;
+  // Released with the port, also when the device went away.
+  mutable DeviceLock lock_;
 };
 
 }  // namespace tavo::platform

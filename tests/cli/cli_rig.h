@@ -37,17 +37,21 @@ struct Bench {
   std::string cwd;  // where the program runs, when not `start`
   // Runs on the server's thread with each transcript line.
   std::function<void(const std::string&)> on_line;
+  // Runs once the pseudo-terminal is there, before the program starts; it
+  // may change the arguments.
+  std::function<void(const std::string& slave, Strings& args)> on_served;
 
   Bench() {
     start.Put("tavo_c.cfg", "0\r\n0\r\n1\r\n0\r\n9375\r\n7425\r\n\r\n\r\n\r\n\r\n 2\r\n 4\r\n");
   }
 
-  Outcome Run(const Strings& args) {
+  Outcome Run(Strings args) {
     organizer.SetTranscriptSink([this](const std::string& line) {
       if (on_line) on_line(line);
     });
     sim::PtyServer server(organizer, 0);
     EXPECT_TRUE(server.Link((start.path() / "com2").string()));
+    if (on_served) on_served(server.SlavePath(), args);
     const fs::path out = logs.path() / "out", err = logs.path() / "err";
     const pid_t pid = ::fork();
     if (pid == 0) {

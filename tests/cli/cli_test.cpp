@@ -5,6 +5,7 @@
 // small put and get; Ctrl-C in the middle of a put and an rm -r. Afterwards no
 // index names a missing memo.
 #include "cli/cli_rig.h"
+#include "platform/port_lock.h"
 
 namespace tavo::testing {
 namespace {
@@ -98,13 +99,42 @@ TEST(Cli, OverwritePolicies) {
     if (!c.flag) {
       EXPECT_NE(put.err.find("/f: exists (--force"), std::string::npos) << put.err;
     }
-    const Outcome get = with({"get", "/f", "f"});
+    // Into a directory: the file that exists is the computer's d1/f.
+    fs::create_directory(bench.start.path() / "d1");
+    bench.start.Put("d1/f", "new on the computer");
+    const Outcome get = with({"get", "/f", "d1"});
     EXPECT_EQ(get.status, c.status) << get.err;
-    EXPECT_EQ(bench.start.Get("f"), "new on the computer");
+    EXPECT_EQ(bench.start.Get("d1/f"), "new on the computer");
+    if (!c.replaced) {
+      EXPECT_NE(
+          get.err.find("tavo-cli: " + (bench.start.path() / "d1" / "f").string() + ": exists"),
+          std::string::npos)
+          << get.err;
+    }
     const auto memos = memofs::CheckMemoFileSystem(bench.organizer.Texts());
     EXPECT_TRUE(memos.Clean() && memos.orphans.empty()) << memos.Summary();
     EXPECT_EQ(bench.organizer.Text("fs0_0_1").has_value(), !c.replaced);
   }
+}
+
+// Two organizer names that land on one computer file (the trailing blank
+// is dropped) are never merged, not even with --force: the second is an
+// error, and --force still replaces what was there before.
+TEST(Cli, NamesThatLandOnOneComputerFileAreNotMerged) {
+  Bench bench;
+  bench.organizer.PutText("fs0", IndexOf({Dir("D", 0)}));
+  bench.organizer.PutText("fs0_0", IndexOf({File("notes", 0, 5, 0), File("notes ", 0, 6, 1)}));
+  PutFile(bench.organizer, "fs0_0", 0, "first");
+  PutFile(bench.organizer, "fs0_0", 1, "second");
+  fs::create_directories(bench.start.path() / "back" / "D");
+  bench.start.Put("back/D/notes", "older");
+  const Outcome ran = bench.Run({"--force", "get", "/D", "back"});
+  EXPECT_EQ(ran.status, 1) << ran.err;
+  EXPECT_NE(ran.err.find("tavo-cli: /D/notes : another name of this copy was written to the same "
+                         "computer file"),
+            std::string::npos)
+      << ran.err;
+  EXPECT_EQ(bench.start.Get("back/D/notes"), "first");
 }
 
 // A hang-up at every exchange of a small put and a small get: the status
@@ -161,6 +191,52 @@ TEST(Cli, InterruptAPutAndARemove) {
   EXPECT_GT(bench.organizer.Texts().size(), 1u);
   EXPECT_EQ(bench.Run({"rm", "-r", "/T"}).status, 0);
   EXPECT_EQ(bench.Problems(), Strings());
+}
+
+std::string Self() {
+  std::ifstream in("/proc/self/comm");
+  std::string name;
+  std::getline(in, name);
+  return name + " (pid " + std::to_string(::getpid()) + ")";
+}
+
+// While another program holds the device (here this test, as a second
+// tavo-cli would), every path to it is refused and the holder named: COM2's
+// link, the /dev/pts name, ./com2. A relative --port path is the current
+// directory's, with or without "./".
+TEST(Cli, APortInUseIsRefusedAndItsHolderNamed) {
+  Bench bench;
+  fs::create_directory(bench.start.path() / "sub");
+  platform::DeviceLock holder;
+  struct Case {
+    const char* port;  // "slave": the /dev/pts name; nullptr: COM2 of tavo_c.cfg
+    const char* shown;
+    bool held;
+  };
+  for (const Case& c : {Case{nullptr, "COM2 (", true}, Case{"slave", "", true},
+                        Case{"./com2", "./com2 (", true}, Case{"sub/com2", "", false}}) {
+    SCOPED_TRACE(c.port ? c.port : "COM2");
+    std::string device;
+    bench.on_served = [&](const std::string& slave, Strings& args) {
+      device = fs::canonical(slave).string();
+      fs::remove(bench.start.path() / "sub" / "com2");
+      fs::create_symlink(slave, bench.start.path() / "sub" / "com2");
+      if (c.held) {
+        ASSERT_EQ(holder.Take(device), platform::DeviceLock::Taken::kYes);
+      }
+      if (c.port)
+        args.insert(args.begin(), {"--port", c.port == std::string("slave") ? slave : c.port});
+    };
+    const Outcome ran = bench.Run({"ls"});
+    holder.Release();
+    if (!c.held) {
+      EXPECT_EQ(ran.status, 0) << ran.err;
+      continue;
+    }
+    EXPECT_EQ(ran.status, 3);
+    EXPECT_EQ(ran.err, "tavo-cli: " + std::string(c.shown) + device + (*c.shown ? ")" : "") +
+                           " is in use by " + Self() + "\n");
+  }
 }
 
 // Settings and links come from the current directory when it holds them,

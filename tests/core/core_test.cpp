@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "commands/sim_rig.h"
+#include "core/mirror.h"
 #include "core/organizer_path.h"
 #include "core/probe.h"
 #include "core/session.h"
@@ -30,9 +31,12 @@ struct CoreRig : link::LinkHost, core::Feedback {
   core::Session session{link, files, *this, cancel};
   std::vector<std::pair<std::string, core::Result>> ended;  // path, result
   std::function<void()> on_report;
+  std::function<void()> on_pump;
 
   CoreRig() { link.OpenPort(2, 2); }
-  void PumpEvents() override {}
+  void PumpEvents() override {
+    if (on_pump) on_pump();
+  }
   void ShowLinkError(const std::string&) override {}
   void Report(const core::Progress&) override {
     if (on_report) on_report();
@@ -298,6 +302,74 @@ TEST(Core, Probe) {
     }
     if (!c.fault) {
       EXPECT_EQ(rig.organizer.Memos().size(), 2u);
+    }
+  }
+}
+
+struct NullSink : core::BackupSink {
+  bool Directory(const std::vector<std::string>&, const core::Origin&) override { return true; }
+  bool BeginFile(const std::vector<std::string>&, std::int64_t, const core::Origin&) override {
+    return true;
+  }
+  bool FileData(const std::string&) override { return true; }
+  bool EndFile() override { return true; }
+  bool Memo(const std::string&, const std::string&) override { return true; }
+};
+
+// A listing of a million names, one a millisecond: a Cancel ends every
+// command after the line under way, and a count no organizer could hold ends
+// it at once; either closes the line rather than wait for it to fall silent.
+TEST(Core, ListingsEndOnCancelOrAtOnce) {
+  struct Command {
+    const char* what;
+    std::function<core::Result(CoreRig&)> run;
+    bool says_why;  // the result tells a Cancel and names the count
+  };
+  const Command commands[] = {
+      {"backup",
+       [](CoreRig& r) {
+         NullSink sink;
+         return core::Backup(r.link, sink, r, r.cancel);
+       },
+       true},
+      {"check", [](CoreRig& r) { return core::CheckOrganizer(r.link, false, r.cancel).result; },
+       true},
+      {"restore", [](CoreRig& r) { return core::Restore(r.link, r.files, {}, r, r.cancel); }, true},
+      {"memos ls", [](CoreRig& r) { return r.session.ListMemos(); }, true},
+      // A root whose "get" meets another word is looked for in a listing.
+      {"ls", [](CoreRig& r) { return r.session.Walk({}); }, false},
+  };
+  for (const Command& command : commands) {
+    for (const bool cancel : {true, false}) {
+      SCOPED_TRACE(std::string(command.what) + (cancel ? ", Cancel" : ", too many"));
+      CoreRig rig;
+      rig.organizer.PutText("fs0", "");
+      rig.organizer.SetHostility(*sim::ParseHostility(
+          cancel ? "count=1000000,pace=0.001,get=busy" : "count=1048577,pace=0.001,get=busy"));
+      const double started = rig.clock.Now();
+      double cancelled_at = 0;
+      rig.on_pump = [&] {
+        if (!cancel || rig.cancel.Cancelled() || rig.clock.Now() - started < 1) return;
+        rig.cancel.Cancel();
+        cancelled_at = rig.clock.Now();
+      };
+      const core::Result result = command.run(rig);
+      EXPECT_FALSE(rig.link.IsOpen());
+      if (cancel) {
+        EXPECT_GT(cancelled_at, 0);
+        EXPECT_LE(rig.clock.Now() - cancelled_at, 0.0015);
+        if (command.says_why) {
+          EXPECT_EQ(result.outcome, Outcome::kCancelled) << result.reason;
+        }
+      } else {
+        EXPECT_LE(rig.clock.Now() - started, 0.1);
+        EXPECT_EQ(result.outcome, Outcome::kLinkFailed);
+        if (command.says_why) {
+          EXPECT_EQ(result.reason,
+                    "the organizer announced 1048577 memos, more than the 1048576 any organizer "
+                    "can hold");
+        }
+      }
     }
   }
 }

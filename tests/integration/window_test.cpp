@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QMessageBox>
@@ -267,6 +268,55 @@ TEST(Window, CancelAndTheCloseBoxStopASynchronize) {
     EXPECT_TRUE(rig.form->isVisible());
     rig.ExpectUnsynchronized();
   }
+}
+
+std::string Self() {
+  std::ifstream in("/proc/self/comm");
+  std::string name;
+  std::getline(in, name);
+  return name + " (pid " + std::to_string(::getpid()) + ")";
+}
+
+// Another program on the window's COM2 by another path (its /dev/pts name;
+// here another opening in this process, which the lock treats alike):
+// Synchronize is refused and names it; once it lets go, Synchronize works.
+TEST(Window, APortInUseIsRefusedAndItsHolderNamed) {
+  Rig rig;
+  rig.Serve();
+  const std::string device = fs::canonical(rig.server->SlavePath()).string();
+  platform::QtSerialPort other("/");
+  other.SetDevice(rig.server->SlavePath());
+  ASSERT_TRUE(other.Open(link::PortSettings{}));
+  rig.Click("Synchronize");
+  rig.ExpectUnsynchronized();
+  // What the window's error box says below "Can't open serial port!".
+  EXPECT_EQ(rig.port.OpenFailureText(), "COM2 (" + device + ") is in use by " + Self() +
+                                            ".\nClose it, or choose another port.");
+  other.Close();
+  rig.Click("Synchronize");
+  EXPECT_TRUE(rig.client->Synchronized());
+}
+
+// Two organizers, each reached as ./com2 from its own directory, do not
+// block each other: the lock is the device's, not the path's.
+TEST(SerialPort, TwoDevicesByTheSameRelativePathBothOpen) {
+  sim::Organizer a_organizer, b_organizer;
+  sim::PtyServer a(a_organizer, 0), b(b_organizer, 0);
+  testing::TempDir a_dir, b_dir;
+  ASSERT_TRUE(a.Link((a_dir.path() / "com2").string()));
+  ASSERT_TRUE(b.Link((b_dir.path() / "com2").string()));
+  platform::QtSerialPort a_port(""), b_port("");
+  a_port.SetDevice("./com2");
+  b_port.SetDevice("./com2");
+  const fs::path before = fs::current_path();
+  fs::current_path(a_dir.path());
+  EXPECT_TRUE(a_port.Open(link::PortSettings{})) << a_port.ErrorText();
+  fs::current_path(b_dir.path());
+  EXPECT_TRUE(b_port.Open(link::PortSettings{})) << b_port.ErrorText();
+  fs::current_path(before);
+  EXPECT_EQ(b_port.DeviceName(), fs::canonical(b.SlavePath()).string());
+  a.Stop();
+  b.Stop();
 }
 
 }  // namespace

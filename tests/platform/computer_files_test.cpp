@@ -14,6 +14,7 @@
 #else
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -184,10 +185,20 @@ TEST(NativeComputerFiles, StraysOfAKilledCopyGoWithTheNextCopy) {
   const std::set<std::string> strays = Names(rig.dir.path());
   ASSERT_EQ(strays.size(), 1u);
 
+  // A name like a copy's is not enough: nor is a copy of a leftover with
+  // its mark (a new file), nor a file of the user's with the mark's name.
   const std::string alike[] = {".tavo-part-0123456789abcde",  ".tavo-part-0123456789abcdef0",
                                ".tavo-part-0123456789ABCDEF", "x.tavo-part-0123456789abcdef",
-                               ".killed.tavo-part",           "tavo-part-0123456789abcdef"};
+                               ".killed.tavo-part",           "tavo-part-0123456789abcdef",
+                               ".tavo-part-0123456789abcdef", ".tavo-part-00000000000000cc"};
   for (const std::string& name : alike) rig.dir.Put(name, "mine");
+  char mark[64];
+  const ssize_t size =
+      ::getxattr((rig.dir.path() / *strays.begin()).c_str(), "user.tavo.part", mark, sizeof mark);
+  ASSERT_GT(size, 0);
+  ASSERT_EQ(::setxattr((rig.dir.path() / ".tavo-part-00000000000000cc").c_str(), "user.tavo.part",
+                       mark, static_cast<std::size_t>(size), 0),
+            0);
   fs::create_directory(rig.dir.path() / ".tavo-part-00000000000000aa");
   rig.dir.Put("target", "mine");
   fs::create_symlink(rig.dir.path() / "target", rig.dir.path() / ".tavo-part-00000000000000bb");
@@ -202,6 +213,8 @@ TEST(NativeComputerFiles, StraysOfAKilledCopyGoWithTheNextCopy) {
   kept.insert({"busy", "next"});
   EXPECT_EQ(Names(rig.dir.path()), kept);
   EXPECT_EQ(rig.dir.Get("busy"), "still going");
+  // A finished file carries no mark.
+  EXPECT_LT(::getxattr((rig.dir.path() / "next").c_str(), "user.tavo.part", mark, sizeof mark), 0);
 }
 #endif
 

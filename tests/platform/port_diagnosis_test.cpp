@@ -85,7 +85,7 @@ TEST_F(PortDiagnosisTest, ALiveLockMakesTheDeviceBusy) {
   root_.Put("lock/LCK..ttyUSB0", "     " + std::to_string(::getpid()) + "\n");
   const PortDiagnosis d = Diagnose(-1);
   EXPECT_EQ(d.fault, PortFault::kBusy);
-  EXPECT_NE(d.holder.find("(process " + std::to_string(::getpid()) + ")"), std::string::npos);
+  EXPECT_NE(d.holder.find("(pid " + std::to_string(::getpid()) + ")"), std::string::npos);
   EXPECT_NE(DescribePortFailure(d).find("Another program holds the device (" + d.holder + ")"),
             std::string::npos);
 
