@@ -2,7 +2,6 @@
 // computer, with a manifest that keeps every name's exact bytes.
 #include "cli/backup_dir.h"
 
-#include <QCryptographicHash>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +14,7 @@
 #include "core/organizer_path.h"
 #include "memofs/directory_table.h"
 #include "memofs/names.h"
+#include "platform/sha256.h"
 
 namespace tavo::cli {
 
@@ -86,21 +86,19 @@ std::optional<Line> Parse(const std::string& text) {
   return line;
 }
 
-std::string Sha256(const QCryptographicHash& hash) { return hash.result().toHex().toStdString(); }
-
 // Size and SHA-256 of a computer file, read in pieces.
 std::optional<std::pair<std::int64_t, std::string>> HashFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
-  QCryptographicHash hash(QCryptographicHash::Sha256);
+  platform::Sha256 hash;
   std::int64_t size = 0;
   char buffer[16384];
   while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-    hash.addData(QByteArrayView(buffer, in.gcount()));
+    hash.Add(std::string_view(buffer, static_cast<std::size_t>(in.gcount())));
     size += in.gcount();
   }
   if (in.bad()) return std::nullopt;
-  return std::make_pair(size, Sha256(hash));
+  return std::make_pair(size, hash.HexDigest());
 }
 
 std::string DiskPath(const char* top, const Path& names) {
@@ -123,29 +121,27 @@ class DiskSink : public core::BackupSink {
   bool BeginFile(const Path& path, std::int64_t size, const core::Origin& origin) override {
     line_ = Line{'f',  origin.index, origin.entry, origin.parts,
                  size, "-",          path,         Unique(DiskPath(kTree, path))};
-    hash_.reset();
+    hash_.Reset();
     out_.open(root_ / line_.disk, std::ios::binary | std::ios::trunc);
     return out_.is_open();
   }
   bool FileData(const std::string& bytes) override {
-    hash_.addData(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    hash_.Add(bytes);
     out_.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return out_.good();
   }
   bool EndFile() override {
     out_.close();
-    line_.sha256 = Sha256(hash_);
+    line_.sha256 = hash_.HexDigest();
     return !out_.fail() && Emit(line_);
   }
   bool Memo(const std::string& name, const std::string& text) override {
-    hash_.reset();
-    hash_.addData(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
     Line line{'m',
               name,
               0,
               1,
               static_cast<std::int64_t>(text.size()),
-              Sha256(hash_),
+              platform::Sha256Hex(text),
               {name},
               DiskPath(kMemos, {name})};
     // The origin field has no room for blanks: a memo's own name is in the names.
@@ -176,7 +172,7 @@ class DiskSink : public core::BackupSink {
   std::ofstream& manifest_;
   std::ofstream out_;
   Line line_;
-  QCryptographicHash hash_{QCryptographicHash::Sha256};
+  platform::Sha256 hash_;
 };
 
 bool HoldsBackup(const fs::path& dir) {
@@ -304,9 +300,7 @@ std::string DiskName(const std::string& name) {
     const std::size_t percent = out.rfind('%', cut - 1);
     if (percent != std::string::npos && percent + 3 > cut) cut = percent;
     out.resize(cut);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    hash.addData(QByteArrayView(name.data(), static_cast<qsizetype>(name.size())));
-    out += "%~" + hash.result().toHex().left(16).toStdString();
+    out += "%~" + platform::Sha256Hex(name).substr(0, 16);
   }
   return out;
 }

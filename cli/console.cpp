@@ -1,11 +1,10 @@
 #include "cli/console.h"
 
-#include <unistd.h>
-
 #include <iostream>
 
 #include "cli/computer_paths.h"
 #include "core/organizer_path.h"
+#include "platform/console.h"
 
 namespace tavo::cli {
 
@@ -55,8 +54,8 @@ std::string Printable(const std::string& text) {
 
 Console::Console(Clobber clobber, bool quiet)
     : clobber_(clobber),
-      progress_(!quiet && ::isatty(STDERR_FILENO) != 0),
-      ask_(::isatty(STDIN_FILENO) != 0) {}
+      progress_(!quiet && platform::IsTerminal(platform::StdStream::kErr)),
+      ask_(platform::IsTerminal(platform::StdStream::kIn)) {}
 
 std::string Console::Shown(const core::Item& item) const {
   if (item.memo) return item.organizer.empty() ? "" : core::EscapeName(item.organizer.front());

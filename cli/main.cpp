@@ -1,8 +1,9 @@
 // tavo-cli: the organizer's files and memos from a terminal, on the same core
 // as the window.
 #include <CLI/CLI.hpp>
+#ifndef _WIN32
 #include <QCoreApplication>
-#include <csignal>
+#endif
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -20,7 +21,8 @@
 #include "link/serial_link.h"
 #include "memofs/directory_table.h"
 #include "memofs/names.h"
-#include "platform/serial_port.h"
+#include "platform/console.h"
+#include "platform/device_port.h"
 #include "platform/steady_clock.h"
 #include "settings/config.h"
 
@@ -48,17 +50,33 @@ exchange under way and says what was done; a second Ctrl-C ends at once.
 Exit status: 0 all done; 1 some items failed or were skipped; 2 usage;
 3 the organizer could not be reached, stopped answering or refused a write.)";
 
-core::CancelToken* g_cancel = nullptr;
-
-extern "C" void OnInterrupt(int) {
-  if (g_cancel != nullptr) g_cancel->Cancel();
-}
-
 class ConsoleHost : public link::LinkHost {
  public:
+#ifdef _WIN32
+  void PumpEvents() override {}
+#else
   void PumpEvents() override { QCoreApplication::processEvents(); }
+#endif
   void ShowLinkError(const std::string&) override {}
 };
+
+#ifdef _WIN32
+constexpr bool kAdviceForNamedPorts = true;
+#else
+constexpr bool kAdviceForNamedPorts = false;
+#endif
+
+// A port the user names with --port: a device path (anything with a "/"), on
+// Windows also a port name (COM7, \\.\COM7).
+bool NamesDevice(const std::string& port) {
+#ifdef _WIN32
+  const bool com = port.size() > 3 && (port[0] == 'C' || port[0] == 'c') &&
+                   (port[1] == 'O' || port[1] == 'o') && (port[2] == 'M' || port[2] == 'm') &&
+                   port.find_first_not_of("0123456789", 3) == std::string::npos;
+  if (com || port.rfind("\\\\.\\", 0) == 0) return true;
+#endif
+  return port.find('/') != std::string::npos;
+}
 
 struct Options {
   std::string port;
@@ -394,7 +412,7 @@ std::optional<PortChoice> ChoosePort(const Options& options, const std::string& 
   if (!options.port.empty()) {
     if (options.port.size() == 1 && options.port[0] >= '1' && options.port[0] <= '4') {
       choice.number = options.port[0] - '0';
-    } else if (options.port.find('/') != std::string::npos) {
+    } else if (NamesDevice(options.port)) {
       choice.number = 1;
       choice.device = options.port;
     } else {
@@ -411,10 +429,15 @@ std::optional<PortChoice> ChoosePort(const Options& options, const std::string& 
 }
 
 int Main(int argc, char** argv) {
+#ifndef _WIN32
   QCoreApplication app(argc, argv);
+#endif
+  platform::UseUtf8Console();
   CLI::App cli{"tavo-cli: files and memos on an organizer over a serial cable"};
   cli.footer(kFooter);
   cli.require_subcommand(1);
+  // Organizer paths begin with "/": never a Windows-style option.
+  cli.allow_windows_style_options(false);
   Options options;
   cli.add_option("--port", options.port, "1 to 4 (COM1 to COM4), or a device path");
   cli.add_option("--baud", options.baud, "line speed")
@@ -484,7 +507,8 @@ int Main(int argc, char** argv) {
     std::cerr << "tavo-cli: --port " << options.port << ": give 1 to 4 or a device path\n";
     return kUsage;
   }
-  platform::QtSerialPort port(start);
+  const std::unique_ptr<platform::DevicePort> port_owner = platform::MakeSerialPort(start);
+  platform::DevicePort& port = *port_owner;
   if (!choice->device.empty()) port.SetDevice(choice->device);
   platform::SteadyClock clock;
   ConsoleHost host;
@@ -498,18 +522,18 @@ int Main(int argc, char** argv) {
         port.DeviceName().empty() ? "port " + std::to_string(choice->number) : port.DeviceName();
     std::cerr << "tavo-cli: cannot open " << device << ": " << port.ErrorText() << "\n";
     // For COM<n>: which device that is, and the fix where one is known.
-    if (choice->device.empty()) std::cerr << port.OpenFailureText() << "\n";
+    // The fix where one is known: on Linux for COM<n> (which device that
+    // is), on Windows for any port.
+    if ((choice->device.empty() || kAdviceForNamedPorts) && !port.OpenFailureText().empty()) {
+      std::cerr << port.OpenFailureText() << "\n";
+    }
     return kUnreachable;
   }
   link.FlushInput();
   if (probe->parsed()) return Probe(link, port.DeviceName());
 
   core::CancelToken cancel;
-  g_cancel = &cancel;
-  struct sigaction interrupt {};
-  interrupt.sa_handler = OnInterrupt;
-  interrupt.sa_flags = SA_RESETHAND;  // a second Ctrl-C ends the program at once
-  sigaction(SIGINT, &interrupt, nullptr);
+  platform::StopOnInterrupt(cancel);
 
   Console console(options.force        ? Clobber::kForce
                   : options.no_clobber ? Clobber::kNoClobber

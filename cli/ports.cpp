@@ -5,7 +5,11 @@
 #include <iostream>
 #include <system_error>
 
+#include "platform/console.h"
 #include "platform/port_diagnosis.h"
+#ifdef _WIN32
+#include "platform/win_serial_port.h"
+#endif
 
 namespace tavo::cli {
 
@@ -22,20 +26,16 @@ bool HoldsSettings(const fs::path& dir) {
   return false;
 }
 
-// $XDG_CONFIG_HOME/tavo, or ~/.config/tavo (a relative XDG_CONFIG_HOME is ignored).
-fs::path UserSettingsDirectory() {
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  if (xdg != nullptr && fs::path(xdg).is_absolute()) return fs::path(xdg) / "tavo";
-  const char* home = std::getenv("HOME");
-  if (home == nullptr || *home == '\0') return {};
-  return fs::path(home) / ".config" / "tavo";
-}
-
 std::string WithSlash(std::string path) {
+#ifdef _WIN32
+  if (!path.empty() && path.back() != '/' && path.back() != '\\') path += '\\';
+#else
   if (!path.empty() && path.back() != '/') path += '/';
+#endif
   return path;
 }
 
+#ifndef _WIN32
 // One line per port: its device and whether it may be opened now.
 void PrintPort(int number, const SettingsDirectory& settings) {
   const platform::PortDiagnosis d = platform::DiagnosePort(number, settings.path, -1);
@@ -56,12 +56,13 @@ void PrintPort(int number, const SettingsDirectory& settings) {
     start = end;
   }
 }
+#endif
 
 }  // namespace
 
 SettingsDirectory ChooseSettingsDirectory(const std::string& current) {
   if (HoldsSettings(current)) return {WithSlash(current), "the current directory"};
-  const fs::path user = UserSettingsDirectory();
+  const fs::path user = platform::UserSettingsDirectory();
   std::error_code error;
   if (!user.empty() && fs::is_directory(user, error)) {
     return {WithSlash(user.string()),
@@ -71,6 +72,39 @@ SettingsDirectory ChooseSettingsDirectory(const std::string& current) {
                                   (user.empty() ? std::string("per-user one") : user.string()) +
                                   ")"};
 }
+
+#ifdef _WIN32
+
+namespace {
+
+// Whether the port opens now, by opening it: Windows tells no more without.
+std::string PortState(const std::string& name) {
+  platform::WinSerialPort port;
+  port.SetDevice(name);
+  if (port.Open({})) {
+    port.Close();
+    return "ok";
+  }
+  if (!port.InUseText().empty()) return "in use by another program";
+  return "cannot be opened: " + port.ErrorText();
+}
+
+}  // namespace
+
+int Ports(const SettingsDirectory& settings) {
+  std::cout << "settings  " << settings.path << "  " << settings.why << "\n";
+  for (int number = 1; number <= 4; ++number) {
+    const std::string name = "COM" + std::to_string(number);
+    std::cout << name << "  " << PortState(name) << "\n";
+  }
+  const std::vector<std::string> listed = platform::SystemSerialPorts();
+  std::cout << "devices" << (listed.empty() ? "   none listed by the system" : "") << "\n";
+  for (const std::string& name : listed)
+    std::cout << "  " << name << "  " << PortState(name) << "\n";
+  return 0;
+}
+
+#else
 
 int Ports(const SettingsDirectory& settings) {
   std::cout << "settings  " << settings.path << "  " << settings.why << "\n";
@@ -87,5 +121,7 @@ int Ports(const SettingsDirectory& settings) {
   }
   return 0;
 }
+
+#endif
 
 }  // namespace tavo::cli

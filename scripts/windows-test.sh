@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Cross-builds the Qt-free layers (the platform's computer files, drives and
-# port names among them) and their unit tests for Windows with MinGW-w64
-# (GoogleTest built from source for the target) and runs the tests under Wine.
+# Cross-builds the Qt-free layers, the Windows serial port and tavo-cli.exe
+# for Windows with MinGW-w64 (GoogleTest built from source for the target),
+# runs the unit tests under Wine with simulated organizers mapped as COM
+# ports, then tavo-cli.exe end to end beside the Linux tavo-cli.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh cmake ninja-build g++-mingw-w64-x86-64-posix wine64 googletest
@@ -11,16 +12,21 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAVO_CORE_ONLY=ON -
 cmake --build "$build" -j "$(nproc)"
 export WINEDEBUG=-all WINEPREFIX="$PWD/$build/wineprefix"
 wine=$(command -v wine || command -v wine64 || echo /usr/lib/wine/wine64)
+# The simulator, and tavo-cli to compare with, are native programs.
+if [ ! -x build/cli/tavo-cli ] || [ ! -x build/tools/organizer-sim/tavo-organizer-sim ]; then
+  ./scripts/deps.sh
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
+  cmake --build build -j "$(nproc)" --target tavo-cli tavo-organizer-sim
+fi
+sim=build/tools/organizer-sim/tavo-organizer-sim
 # Simulated organizers for the Windows port, each a pseudo-terminal that the
 # prefix maps as a COM port: a sane one and one that hangs up at its second
-# command. The simulator itself is a native program.
-sim=build/tools/organizer-sim/tavo-organizer-sim
-if [ ! -x "$sim" ]; then
-  cmake -S . -B build-sim -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAVO_CORE_ONLY=ON >/dev/null
-  cmake --build build-sim -j "$(nproc)" --target tavo-organizer-sim
-  sim=build-sim/tools/organizer-sim/tavo-organizer-sim
-fi
+# command.
 "$wine" wineboot --init >/dev/null 2>&1 || true
+# Keep the Wine server running and quiet: it takes a COM port's terminal as
+# its controlling terminal and prints a dump of its objects on the SIGHUP it
+# gets when a simulator closes that terminal.
+"$(dirname "$(realpath "$wine")")/wineserver" -p30 >/dev/null 2>&1 || true
 sims=()
 trap 'kill "${sims[@]}" 2>/dev/null || true' EXIT
 start_sim() { # COM number, extra options
@@ -44,5 +50,9 @@ for exe in $(find "$build/tests" -name 'tavo_*_tests.exe' | sort); do
   echo "$(basename "$exe"): ${n:-0} passed"
   passed=$((passed + ${n:-0}))
 done
+kill "${sims[@]}" 2>/dev/null || true
 echo "windows: $passed tests passed under Wine, $failed executables failed"
-[ "$failed" -eq 0 ]
+# tavo-cli.exe end to end, beside the Linux tavo-cli.
+cli_status=0
+./scripts/windows-cli-test.sh "$build" build || cli_status=1
+[ "$failed" -eq 0 ] && [ "$cli_status" -eq 0 ]

@@ -25,6 +25,10 @@ QtSerialPort::QtSerialPort(std::string start_directory)
 
 QtSerialPort::~QtSerialPort() = default;
 
+std::unique_ptr<DevicePort> MakeSerialPort(const std::string& start_directory) {
+  return std::make_unique<QtSerialPort>(start_directory);
+}
+
 namespace {
 
 // Qt folds EACCES and EBUSY (a device another program opened exclusively)

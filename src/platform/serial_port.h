@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "link/port.h"
+#include "platform/device_port.h"
 #include "platform/port_lock.h"
 
 class QSerialPort;
@@ -17,7 +17,7 @@ namespace tavo::platform {
 // waits on it end at once instead of turning into a busy loop. While open,
 // the device is locked (DeviceLock) and exclusive (TIOCEXCL), whatever path
 // another program reaches it by.
-class QtSerialPort : public link::Port {
+class QtSerialPort : public DevicePort {
  public:
   // start_directory: where "com<n>" entries are looked for.
   explicit QtSerialPort(std::string start_directory);
@@ -40,20 +40,20 @@ class QtSerialPort : public link::Port {
   bool WaitForBytes(std::size_t count, int timeout_ms) override;
 
   // The device the last Open used, links resolved.
-  const std::string& DeviceName() const { return device_; }
+  const std::string& DeviceName() const override { return device_; }
   // Opens this device, whatever the port number says (a path a user gave;
   // a relative one is taken from the current directory).
-  void SetDevice(std::string device) { fixed_device_ = std::move(device); }
+  void SetDevice(std::string device) override { fixed_device_ = std::move(device); }
   // The operating system's reason the last Open failed.
-  std::string ErrorText() const;
+  std::string ErrorText() const override;
   // The operating system's error number for the last Open's failure (0 when
   // it opened); Qt's coarser error, made as exact as the device's state allows.
   int OpenError() const { return open_error_; }
   // For the user: which device failed to open and why, with the fix.
-  std::string OpenFailureText() const;
+  std::string OpenFailureText() const override;
   // After an Open refused because another program holds the device:
   // "COM2 (/dev/ttyUSB0) is in use by minicom (pid 812)"; else empty.
-  std::string InUseText() const;
+  std::string InUseText() const override;
 
  private:
   // Closes the port after the device went away. Const because it changes

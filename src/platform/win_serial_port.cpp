@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <memory>
 
 namespace tavo::platform {
 
@@ -91,27 +92,23 @@ std::string WinErrorText(std::uint32_t error) {
   return text;
 }
 
-std::string DescribeWinPortFailure(int port_number, const std::string& device,
-                                   std::uint32_t error) {
-  std::string shown = device.rfind("\\\\.\\", 0) == 0 ? device.substr(4) : device;
-  if (port_number > 0 && shown != "COM" + std::to_string(port_number)) {
-    shown = "COM" + std::to_string(port_number) + " (" + shown + ")";
-  }
-  std::string text = "cannot open " + shown + ": " + WinErrorText(error);
+std::string WinPortAdvice(std::uint32_t error) {
   switch (error) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
-      return text +
-             ". There is no such port: plug in the cable's adapter, or choose the port "
-             "Device Manager shows under \"Ports (COM & LPT)\" (tavo-cli ports lists them)";
+      return "There is no such port: plug in the cable's adapter, or choose the port Device "
+             "Manager shows under \"Ports (COM & LPT)\" (tavo-cli ports lists them).";
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
-      return text +
-             ". The port is in use by another program: close it (another Tavo, a "
-             "terminal program, a modem or synchronization tool) and try again";
+      return "The port is in use by another program: close it (another Tavo, a terminal "
+             "program, a modem or synchronization tool) and try again.";
     default:
-      return text;
+      return {};
   }
+}
+
+std::unique_ptr<DevicePort> MakeSerialPort(const std::string&) {
+  return std::make_unique<WinSerialPort>();
 }
 
 WinSerialPort::~WinSerialPort() { Close(); }
@@ -120,6 +117,7 @@ bool WinSerialPort::Open(const link::PortSettings& settings) {
   Close();
   port_number_ = settings.port_number;
   device_ = fixed_device_.empty() ? WinPortPath(settings.port_number) : WinPortPath(fixed_device_);
+  shown_ = device_.rfind("\\\\.\\", 0) == 0 ? device_.substr(4) : device_;
   open_error_ = ERROR_FILE_NOT_FOUND;
   if (device_.empty()) return false;
   // Not every layer under this API refuses a second opener of a device
@@ -153,10 +151,14 @@ bool WinSerialPort::Open(const link::PortSettings& settings) {
   return true;
 }
 
-std::string WinSerialPort::OpenFailureText() const {
-  return DescribeWinPortFailure(fixed_device_.empty() ? port_number_ : 0,
-                                device_.empty() ? "COM" + std::to_string(port_number_) : device_,
-                                open_error_);
+std::string WinSerialPort::ErrorText() const { return WinErrorText(open_error_); }
+
+std::string WinSerialPort::OpenFailureText() const { return WinPortAdvice(open_error_); }
+
+std::string WinSerialPort::InUseText() const {
+  if (open_error_ != ERROR_ACCESS_DENIED && open_error_ != ERROR_SHARING_VIOLATION) return {};
+  // Windows does not say which program holds a port.
+  return shown_ + " is in use by another program";
 }
 
 void WinSerialPort::Close() {

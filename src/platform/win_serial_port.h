@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "link/port.h"
+#include "platform/device_port.h"
 
 namespace tavo::platform {
 
@@ -13,7 +13,7 @@ namespace tavo::platform {
 // Ctrl-C is seen within a slice and an idle wait costs no processor time; the
 // port is never polled with WaitCommEvent, which emulators of the API cannot
 // always offer for a pseudo-terminal.
-class WinSerialPort : public link::Port {
+class WinSerialPort : public DevicePort {
  public:
   WinSerialPort() = default;
   ~WinSerialPort() override;
@@ -31,13 +31,14 @@ class WinSerialPort : public link::Port {
   bool WaitForOutput(int timeout_ms) override;
 
   // Opens this device, whatever the port number says ("COM7", "\\.\COM7").
-  void SetDevice(std::string device) { fixed_device_ = std::move(device); }
-  // The device the last Open used, as given to CreateFile.
-  const std::string& DeviceName() const { return device_; }
+  void SetDevice(std::string device) override { fixed_device_ = std::move(device); }
+  // The port the last Open used, as a user names it ("COM7").
+  const std::string& DeviceName() const override { return shown_; }
   // The system's error code for the last Open's failure, 0 when it opened.
   std::uint32_t OpenError() const { return open_error_; }
-  // For the user: which port failed to open, the system's reason, and the fix.
-  std::string OpenFailureText() const;
+  std::string ErrorText() const override;
+  std::string OpenFailureText() const override;
+  std::string InUseText() const override;
 
  private:
   // Moves what the driver holds into in_ without waiting.
@@ -52,7 +53,8 @@ class WinSerialPort : public link::Port {
   void* claim_ = nullptr;   // the port's named object while it is open
   std::string in_;          // read from the driver, not yet taken
   std::string out_;         // written, not yet taken by the driver
-  std::string device_;
+  std::string device_;      // as given to CreateFile
+  std::string shown_;
   std::string fixed_device_;
   int port_number_ = 0;
   std::uint32_t open_error_ = 0;

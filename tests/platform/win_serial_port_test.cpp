@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -43,6 +44,11 @@ struct WinRig {
   }
 };
 
+std::string Upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
 std::string Memo(const std::string& title, const std::string& body) {
   return memofs::BuildMemoImage(title, body);
 }
@@ -70,8 +76,8 @@ TEST(WinSerialPort, CarriesEveryByteBothWaysAndHoldsThePortAlone) {
   WinSerialPort second;
   second.SetDevice(com);
   EXPECT_FALSE(second.Open({}));
-  EXPECT_NE(second.OpenFailureText().find("in use by another program"), std::string::npos)
-      << second.OpenFailureText();
+  EXPECT_EQ(second.InUseText(), Upper(com) + " is in use by another program");
+  EXPECT_NE(second.OpenFailureText().find("close it"), std::string::npos);
 
   EXPECT_TRUE(link::DelExchange(rig.link, "winprobe").ok);
 }
