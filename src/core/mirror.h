@@ -85,8 +85,13 @@ struct CheckOutcome {
   memofs::CheckReport report;
 };
 CheckOutcome CheckOrganizer(link::SerialLink& link, bool deep, CancelToken& cancel);
-// Deletes orphans, which never include plain memos (all are "fs0..." names).
-Result RemoveOrphans(link::SerialLink& link, const std::vector<std::string>& orphans,
-                     Feedback& feedback, CancelToken& cancel);
+// Deletes the report's orphans, which never include plain memos (all are
+// "fs0..." names). With any problem in the report nothing is deleted: kFailed,
+// kOrphansKept, and nothing sent.
+Result RemoveOrphans(link::SerialLink& link, const memofs::CheckReport& report, Feedback& feedback,
+                     CancelToken& cancel);
+inline constexpr const char* kOrphansKept =
+    "nothing removed: an index has a problem or is missing, and memos behind it may not be "
+    "orphans (mend the problems first)";
 
 }  // namespace tavo::core
