@@ -456,8 +456,7 @@ int CheckCommand(MirrorEnv& env, bool deep, bool repair, bool yes) {
       return kAllDone;
     }
   }
-  const core::Result removed =
-      core::RemoveOrphans(env.link, report, env.console, env.cancel);
+  const core::Result removed = core::RemoveOrphans(env.link, report, env.console, env.cancel);
   SayResult(env, "check", removed);
   if (removed.Done()) std::cout << "removed " << report.orphans.size() << " orphans\n";
   return kAllDone;
