@@ -384,5 +384,29 @@ TEST(CliBackup, EveryReaderAgreesAndRepairSparesWhatADamagedIndexHides) {
   }
 }
 
+// A listing cut to nothing (no "fs0" in it) does not make restore write a new
+// root over the file system: the root is asked for and merged into.
+TEST(CliBackup, RestoreMergesIntoARootTheListingLeftOut) {
+  Bench bench;
+  MakeSmallStore(bench.organizer);
+  ASSERT_EQ(bench.Run({"backup", "B"}).status, 0);
+  Rows root;
+  PutFile(bench.organizer, root, "fs0", "a", 0, AllBytes(3000));
+  PutFile(bench.organizer, root, "fs0", "mine", 5, "the user's");
+  root.push_back(Dir("d", 2));
+  root.push_back(Dir("e", 6));
+  bench.organizer.PutText("fs0_6", "");
+  bench.organizer.PutText("fs0", IndexOf(root));
+  bench.organizer.Remove("fs0_1_0");  // b, to be restored
+  bench.organizer.SetHostility(*sim::ParseHostility("count=0"));
+  const Outcome restored = bench.Run({"--force", "restore", "B"});
+  EXPECT_EQ(restored.status, 0) << restored.err;
+  bench.organizer.SetHostility({});
+  const memofs::CheckReport report = memofs::CheckMemoFileSystem(bench.organizer.Texts());
+  EXPECT_EQ(report.Summary(), "3 directories, 4 files, 5 parts, 0 problems, 0 orphans");
+  const Outcome listed = bench.Run({"ls"});
+  EXPECT_EQ(listed.out, "d/\ne/\na\nb\nmine\n");
+}
+
 }  // namespace
 }  // namespace tavo::testing

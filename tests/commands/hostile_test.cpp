@@ -206,8 +206,9 @@ TEST(Hostile, AnUnexpectedWordNeverEmptiesAnIndex) {
            true, {"dir", "get fs0", "put fs0"}, {{"fs0", ""}}),
       Word("enter A, its index never stored", true, false, true, 0, nullptr, enter_a, true,
            {"get fs0_0", "dir", "put fs0_0"}, {{"fs0_0", ""}}),
-      Word("a new directory stores its index directly", true, true, true, 0, nullptr, new_directory,
-           true, {"put fs0_2", "put fs0", "get fs0"},
+      // A new directory's index only where no memo is: listed, then asked for.
+      Word("a new directory's index", true, true, true, 0, nullptr, new_directory, true,
+           {"dir", "get fs0_2", "put fs0_2", "put fs0", "get fs0"},
            {{"fs0_2", ""}, {"fs0", IndexOf({Dir("A", 0), Dir("New", 2), File("r", 0, 3, 1)})}}),
   };
   for (const WordCase& c : cases) {
@@ -230,6 +231,34 @@ TEST(Hostile, AnUnexpectedWordNeverEmptiesAnIndex) {
     EXPECT_EQ(rig.organizer.Texts(), after);
     EXPECT_EQ(rig.client.Synchronized(), c.synchronized);
     EXPECT_TRUE(rig.Settled());
+  }
+}
+
+// A new directory never takes a number whose index (or anything below it) is
+// on the organizer, listed or not: an index nothing names may be all that is
+// left of a directory, and writing an empty one over it would lose its files.
+TEST(Hostile, ANewDirectoryLeavesEveryMemoThatIsThere) {
+  for (const char* hostility : {static_cast<const char*>(nullptr), "count=4"}) {
+    SCOPED_TRACE(hostility ? hostility : "whole listing");
+    SimRig rig;
+    rig.Put(Tree(true, true));
+    // A lost directory 2 with a file, and a part of a lost file 3.
+    rig.Put({{"fs0_2", IndexOf({File("x", 0, 1, 0)})}, {"fs0_2_0_0", "x"}, {"fs0_3_0", "y"}});
+    rig.Sync();
+    const Memos before = rig.organizer.Texts();
+    // The first four names are "fs0" to "fs0_1_0": fs0_2 is found by its own "get".
+    if (hostility) rig.organizer.SetHostility(*sim::ParseHostility(hostility));
+    rig.view.new_directories = {{1, "New"}};
+    rig.client.CreateDir_Click();
+    EXPECT_EQ(rig.view.messages, Strings());
+    for (const auto& [name, text] : before) {
+      if (name != "fs0") {
+        EXPECT_EQ(rig.organizer.Text(name), text) << name;
+      }
+    }
+    const memofs::DirectoryEntry made = Dir("New", hostility ? 3 : 4);
+    EXPECT_EQ(rig.Text("fs0"), IndexOf({Dir("A", 0), made, File("r", 0, 3, 1)}));
+    EXPECT_EQ(rig.organizer.Text(hostility ? "fs0_3" : "fs0_4"), "");
   }
 }
 
