@@ -55,7 +55,7 @@ class Restorer {
       // organizer is never left with memos but no root. One the listing
       // left out is merged into like any other directory.
       Batch top{root, IndexRows(root)};
-      Directory(plan.root, top, {});
+      if (!Damaged(top, Item{})) Directory(plan.root, top, {});
       for (const RestoreMemo& memo : plan.memos) MemoIn(memo);
     });
     worst_ = Heavier(worst_, ended);
@@ -199,6 +199,14 @@ class Restorer {
     return false;
   }
 
+  // An existing index that gives two entries one number: replacing either
+  // would delete the other's memos, so nothing is stored in it or below it.
+  bool Damaged(const Batch& batch, const Item& item) {
+    if (!memofs::RepeatsNumber(batch.rows)) return false;
+    End(item, {Outcome::kFailed, kDamagedIndex});
+    return true;
+  }
+
   // Files first, then subdirectories; the index is written at the end and
   // whenever enough has been stored since its last write.
   void Directory(const RestoreDirectory& dir, Batch& batch, const Path& path) {
@@ -237,6 +245,7 @@ class Restorer {
     }
     if (row >= 0) {
       Batch batch{child, IndexRows(child)};
+      if (Damaged(batch, item)) return;
       Directory(sub, batch, here);
       End(item, {});
       return;

@@ -42,6 +42,7 @@ void Session::StoreDirectoryHere(const std::string& source, const std::string& n
     End(item, {Outcome::kFailed, kNotStorable});
     return;
   }
+  if (RefusedAsDamaged(item)) return;
   Report(core::Step::kMakeDirectory, item);
   const int clash = memofs::FindEntry(state_, trimmed);
   if (clash >= 1 && state_.DirectoryTable[clash].EntryType == memofs::kTypeFile) {
@@ -107,6 +108,7 @@ void Session::StoreFileHere(const std::string& source, const std::string& name) 
     End(item, {Outcome::kFailed, kNotStorable});
     return;
   }
+  if (RefusedAsDamaged(item)) return;
   int replacing = -1;
   const int found = memofs::FindEntry(state_, trimmed);
   if (found >= 0) {

@@ -262,6 +262,57 @@ TEST(Hostile, ANewDirectoryLeavesEveryMemoThatIsThere) {
   }
 }
 
+// An index giving directory A and file b one number makes b's part fs0_0_0
+// also the index of A's sub-directory: deleting, storing or making a
+// directory there is refused, with nothing sent, and so in a damaged A below.
+TEST(Hostile, ADamagedIndexIsNeitherDeletedNorStoredIn) {
+  const Memos damaged_root{{"fs0", IndexOf({Dir("A", 0), File("b", 0, 5, 0)})},
+                           {"fs0_0", IndexOf({Dir("sub", 0)})},
+                           {"fs0_0_0", IndexOf({File("f", 0, 1, 0)})},
+                           {"fs0_0_0_0_0", "f"}};
+  const Memos damaged_a{{"fs0", IndexOf({Dir("A", 0)})},
+                        {"fs0_0", IndexOf({Dir("sub", 0), File("b", 0, 5, 0)})},
+                        {"fs0_0_0", IndexOf({File("f", 0, 1, 0)})},
+                        {"fs0_0_0_0_0", "f"}};
+  struct Case {
+    const char* what;
+    const Memos* memos;
+    std::function<void(SimRig&)> run;
+  };
+  const Case cases[] = {
+      {"delete b", &damaged_root, [](SimRig& rig) { rig.Delete({"b"}); }},
+      {"delete A", &damaged_root, [](SimRig& rig) { rig.Delete({"<A>"}); }},
+      {"delete A, whose index repeats a number", &damaged_a,
+       [](SimRig& rig) { rig.Delete({"<A>"}); }},
+      {"store a file", &damaged_root, [](SimRig& rig) { rig.ToOrganizer({"new"}); }},
+      {"store a directory", &damaged_root, [](SimRig& rig) { rig.ToOrganizer({"<T>"}); }},
+      {"make a directory", &damaged_root,
+       [](SimRig& rig) {
+         rig.view.new_directories = {{1, "New"}};
+         rig.client.CreateDir_Click();
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SimRig rig;
+    rig.files.files["c:\\new"] = "new";
+    rig.files.directories.insert("c:\\T\\");
+    rig.Put(*c.memos);
+    rig.Sync();
+    const std::size_t mark = rig.organizer.Transcript().size();
+    c.run(rig);
+    EXPECT_EQ(rig.view.messages, Strings{"Error: Damaged index; run check!"});
+    EXPECT_EQ(rig.organizer.Texts(), *c.memos);
+    // At most the sound root is written back as it was, as after any directory deletion.
+    for (const std::string& command : CommandsSince(rig.organizer, mark)) {
+      EXPECT_TRUE(command.rfind("get ", 0) == 0 || command == "dir" ||
+                  (c.memos == &damaged_a && command == "put fs0"))
+          << command;
+    }
+    EXPECT_TRUE(rig.Settled());
+  }
+}
+
 // The memos that the indexes reached from "fs0" name, present or not.
 std::set<std::string> Named(const Memos& texts, const std::string& index = "fs0") {
   std::set<std::string> named{index};
