@@ -73,8 +73,9 @@ inline constexpr int kIndexShare = 64;
 // Stores the plan: a file is named by its index only once all its parts are
 // stored; a file it replaces (as the feedback allows) loses its parts only
 // after the index names the new one. On a Cancel the file in flight is taken
-// back and the complete ones are indexed. A failed link leaves the unindexed
-// parts as orphans, for CheckOrganizer and RemoveOrphans.
+// back and the complete ones are indexed; so is it when the organizer refuses
+// a part as full, which ends the restore kLinkFailed. A failed link leaves the
+// unindexed parts as orphans, for CheckOrganizer and RemoveOrphans.
 Result Restore(link::SerialLink& link, ComputerFiles& files, const RestorePlan& plan,
                Feedback& feedback, CancelToken& cancel);
 

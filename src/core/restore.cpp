@@ -345,7 +345,16 @@ class Restorer {
         return false;
       }
       const std::string name = memofs::PartName(stem, part, last);
-      Put(item, name, *piece);
+      link::Reply refusal;
+      if (!link::PutExchange(link_, name, memofs::BuildMemoImage(name, *piece), {}, &refusal)) {
+        // As a store does: a full organizer keeps nothing of the file.
+        if (RefusedAsFull(refusal)) {
+          DeleteParts(item, stem, last, part);
+          Down(item, RefusedOrSilent(refusal) + kNothingKept);
+        }
+        Down(item, RefusedOrSilent(refusal));
+      }
+      names_.insert(name);
       done += static_cast<std::int64_t>(piece->size());
       feedback_.Report(Progress{Step::kCopyFile, item, done, file.size, part, last});
     }

@@ -17,6 +17,10 @@ std::string RefusedOrSilent(const link::Reply& reply) {
   return SilenceOrGarble(reply.text.empty());
 }
 
+bool RefusedAsFull(const link::Reply& reply) {
+  return reply.complete && link::ToLower(reply.text) == "full";
+}
+
 std::optional<std::string> ReadPiece(InputFile& in, std::size_t count) {
   std::string piece;
   while (piece.size() < count) {
@@ -195,6 +199,12 @@ void Session::StoreFileHere(const std::string& source, const std::string& name) 
     link::Reply refusal;
     if (!link::PutExchange(link_, part_name, memofs::BuildMemoImage(part_name, *piece), {},
                            &refusal)) {
+      // A full organizer keeps nothing of the file: no index names these
+      // parts, and left there they would keep its memory full. The refused
+      // part is deleted too, in case it was kept after all.
+      if (RefusedAsFull(refusal) && DeletePartMemos(item, stem, static_cast<int>(last), 0, part)) {
+        FailLink(RefusedOrSilent(refusal) + kNothingKept);
+      }
       FailLink(RefusedOrSilent(refusal));
       LinkFailedAt(item);
     }

@@ -131,6 +131,26 @@ TEST(Cli, ADamagedIndexIsNeitherDeletedNorStoredIn) {
   }
 }
 
+// A put and a restore refused by a full organizer take back the parts they
+// sent, say so and end 3.
+TEST(Cli, AFullOrganizerKeepsNothingOfARefusedFile) {
+  Bench bench;
+  bench.start.Put("big", AllBytes(9000));
+  ASSERT_EQ(bench.Run({"put", "big", "/"}).status, 0);
+  ASSERT_EQ(bench.Run({"backup", "B"}).status, 0);
+  ASSERT_EQ(bench.Run({"rm", "/big"}).status, 0);
+  const auto before = bench.organizer.Memos();
+  bench.organizer.SetCapacity(bench.organizer.StoredBytes() + 6000);
+  for (const Strings& args : {Strings{"put", "big", "/"}, Strings{"restore", "B"}}) {
+    SCOPED_TRACE(::testing::PrintToString(args));
+    const Outcome ran = bench.Run(args);
+    EXPECT_EQ(ran.status, 3);
+    EXPECT_NE(ran.err.find("(it answered \"full\"); nothing of it was kept"), std::string::npos)
+        << ran.err;
+    EXPECT_EQ(bench.organizer.Memos(), before);
+  }
+}
+
 // A hang-up at every exchange of a small put and a small get: the status
 // says the link failed, nothing half written is left on either side.
 TEST(Cli, HangUpAtEveryExchange) {
