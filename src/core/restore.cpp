@@ -349,7 +349,7 @@ class Restorer {
       if (!link::PutExchange(link_, name, memofs::BuildMemoImage(name, *piece), {}, &refusal)) {
         // As a store does: a full organizer keeps nothing of the file.
         if (RefusedAsFull(refusal)) {
-          DeleteParts(item, stem, last, part);
+          DeleteParts(item, stem, last, part - 1);
           Down(item, RefusedOrSilent(refusal) + kNothingKept);
         }
         Down(item, RefusedOrSilent(refusal));

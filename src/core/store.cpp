@@ -201,8 +201,9 @@ void Session::StoreFileHere(const std::string& source, const std::string& name) 
                            &refusal)) {
       // A full organizer keeps nothing of the file: no index names these
       // parts, and left there they would keep its memory full. The refused
-      // part is deleted too, in case it was kept after all.
-      if (RefusedAsFull(refusal) && DeletePartMemos(item, stem, static_cast<int>(last), 0, part)) {
+      // one was not stored, and whatever has its name stays.
+      if (RefusedAsFull(refusal) &&
+          DeletePartMemos(item, stem, static_cast<int>(last), 0, part - 1)) {
         FailLink(RefusedOrSilent(refusal) + kNothingKept);
       }
       FailLink(RefusedOrSilent(refusal));
