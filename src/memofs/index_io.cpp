@@ -189,8 +189,7 @@ void MakeOrganizerDirectory(MemoFs& fs, const std::string& name) {
   state.DirectoryTable.push_back(row);
   // The new directory's own index is stored before the parent names it: a
   // failure in between leaves an unnamed empty memo, never an entry without
-  // its index, and whatever an earlier failure left under that name is
-  // replaced rather than read as the new directory's entries.
+  // its index. What an earlier failure left is never under that name.
   if (!link::PutExchange(fs.link, child, BuildMemoImage(child, ""))) {
     state.DirectoryTable.pop_back();
     fs.host.LinkLost();
