@@ -432,6 +432,10 @@ int CheckCommand(MirrorEnv& env, bool deep, bool repair, bool yes) {
     env.console.Count({core::Outcome::kFailed, ""});
     return kAllDone;
   }
+  if (!report.Clean()) {  // counted as failed above
+    env.console.Error("check", core::kOrphansKept);
+    return kAllDone;
+  }
   if (!yes) {
     if (!env.console.CanAsk()) {
       std::cerr << "tavo-cli: check: give --yes to remove orphans without a terminal\n";
@@ -446,8 +450,7 @@ int CheckCommand(MirrorEnv& env, bool deep, bool repair, bool yes) {
       return kAllDone;
     }
   }
-  const core::Result removed =
-      core::RemoveOrphans(env.link, report.orphans, env.console, env.cancel);
+  const core::Result removed = core::RemoveOrphans(env.link, report, env.console, env.cancel);
   SayResult(env, "check", removed);
   if (removed.Done()) std::cout << "removed " << report.orphans.size() << " orphans\n";
   return kAllDone;

@@ -135,6 +135,12 @@ void WindowFeedback::Ended(const core::Item& item, const core::Result& result) {
       Stop();
       return;
     }
+    // Deleting, storing or making a directory in an index that repeats a number.
+    if (result.reason == core::kDamagedIndex) {
+      client_.view_.ShowMessage(kDamagedIndexMessage);
+      Stop();
+      return;
+    }
     if (way_ == CopyWay::kToOrganizer && result.reason == core::kDirectoryFull) {
       client_.view_.ShowMessage(memofs::kFullDirectoryMessage);
       Stop();

@@ -9,6 +9,9 @@ namespace tavo::commands {
 
 class Client;
 
+// Shown when a command would change a directory whose index gives two entries one number.
+inline constexpr const char* kDamagedIndexMessage = "Error: Damaged index; run check!";
+
 // Which way a copy goes: its status texts and warnings differ.
 enum class CopyWay { kNone, kToComputer, kToOrganizer };
 

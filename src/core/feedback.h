@@ -43,6 +43,8 @@ inline constexpr const char* kFileSystemName =
     "names beginning with \"fs0\" belong to the file system";
 inline constexpr const char* kReservedTitle =
     "a piece's title would begin with \"fs0\", the file system's";
+// An index that gives two entries one number: nothing is stored or deleted in it.
+inline constexpr const char* kDamagedIndex = "damaged index; run check";
 inline constexpr const char* kMemoNotStorable =
     "the name cannot be stored on the organizer (line end or character 0)";
 

@@ -5,6 +5,7 @@
 #include "core/session_internal.h"
 #include "link/exchanges.h"
 #include "memofs/directory_table.h"
+#include "memofs/index_text.h"
 #include "memofs/names.h"
 
 namespace tavo::core {
@@ -138,7 +139,7 @@ void Session::FetchFileHere(const std::string& name, const std::string& target) 
   const int last = entry.EntryLastPart;
   const int last_size = entry.EntryLastPartSize;
   // A damaged row would ask for blocks the organizer cannot have.
-  if (last < 0 || last_size < 0 || last_size > static_cast<int>(memofs::kPartSize)) {
+  if (!memofs::ReadableFileEntry(entry)) {
     End(item, {Outcome::kFailed, "its index entry is damaged"});
     return;
   }

@@ -136,8 +136,7 @@ class Backupper {
   void FileOut(const Item& item, const std::string& stem, const memofs::DirectoryEntry& e,
                const std::string& index) {
     const int last = e.EntryLastPart;
-    if (last < 0 || e.EntryLastPartSize < 0 ||
-        e.EntryLastPartSize >= static_cast<int>(memofs::kPartSize)) {
+    if (!memofs::ReadableFileEntry(e)) {
       End(item, {Outcome::kFailed, "its index entry is damaged"});
       return;
     }
@@ -232,11 +231,14 @@ CheckOutcome CheckOrganizer(link::SerialLink& link, bool deep, CancelToken& canc
   return out;
 }
 
-Result RemoveOrphans(link::SerialLink& link, const std::vector<std::string>& orphans,
-                     Feedback& feedback, CancelToken& cancel) {
+Result RemoveOrphans(link::SerialLink& link, const memofs::CheckReport& report, Feedback& feedback,
+                     CancelToken& cancel) {
+  // A memo behind a damaged or missing index is only unreached, not unwanted:
+  // a reader may still reach it, or a mended index name it again.
+  if (!report.Clean()) return {Outcome::kFailed, kOrphansKept};
   Result worst;
   try {
-    for (const std::string& name : orphans) {
+    for (const std::string& name : report.orphans) {
       if (cancel.Cancelled()) return Heavier(worst, {Outcome::kCancelled, "cancelled"});
       const Item item{{name}, "", true};
       // Only the file system's own memos: a plain memo is never an orphan.

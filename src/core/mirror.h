@@ -73,8 +73,9 @@ inline constexpr int kIndexShare = 64;
 // Stores the plan: a file is named by its index only once all its parts are
 // stored; a file it replaces (as the feedback allows) loses its parts only
 // after the index names the new one. On a Cancel the file in flight is taken
-// back and the complete ones are indexed. A failed link leaves the unindexed
-// parts as orphans, for CheckOrganizer and RemoveOrphans.
+// back and the complete ones are indexed; so is it when the organizer refuses
+// a part as full, which ends the restore kLinkFailed. A failed link leaves the
+// unindexed parts as orphans, for CheckOrganizer and RemoveOrphans.
 Result Restore(link::SerialLink& link, ComputerFiles& files, const RestorePlan& plan,
                Feedback& feedback, CancelToken& cancel);
 
@@ -85,8 +86,13 @@ struct CheckOutcome {
   memofs::CheckReport report;
 };
 CheckOutcome CheckOrganizer(link::SerialLink& link, bool deep, CancelToken& cancel);
-// Deletes orphans, which never include plain memos (all are "fs0..." names).
-Result RemoveOrphans(link::SerialLink& link, const std::vector<std::string>& orphans,
-                     Feedback& feedback, CancelToken& cancel);
+// Deletes the report's orphans, which never include plain memos (all are
+// "fs0..." names). With any problem in the report nothing is deleted: kFailed,
+// kOrphansKept, and nothing sent.
+Result RemoveOrphans(link::SerialLink& link, const memofs::CheckReport& report, Feedback& feedback,
+                     CancelToken& cancel);
+inline constexpr const char* kOrphansKept =
+    "nothing removed: an index has a problem or is missing, and memos behind it may not be "
+    "orphans (mend the problems first)";
 
 }  // namespace tavo::core

@@ -25,6 +25,7 @@ std::string DeleteFailure(const link::DelResult& deleted) {
 
 Result Session::Remove(const std::string& name) {
   return Run([&] {
+    if (RefusedAsDamaged(Here(name, ""))) return;
     const std::optional<memofs::DirectoryEntry> entry = Find(name);
     if (!entry) {
       End(Here(name, ""), {Outcome::kFailed, "no such file or directory"});
@@ -45,6 +46,8 @@ Result Session::Remove(const std::string& name) {
 
 Result Session::RemoveFile(const std::string& name) {
   return Run([&] {
+    // Nothing is sent, not even the index write that follows a name not found.
+    if (RefusedAsDamaged(Here(name, ""))) return;
     bool index_written = false;
     Guard([&] {
       DeleteOrganizerFile(name);
@@ -56,6 +59,7 @@ Result Session::RemoveFile(const std::string& name) {
 
 Result Session::RemoveDirectory(const std::string& name) {
   return Run([&] {
+    if (RefusedAsDamaged(Here(name, ""))) return;
     if (name == ".." || (name == memofs::kReservedName && state_.CurrentDepth == 0)) {
       // The parent's row and the memo view's are never deleted.
       End(Here(name, ""),
@@ -147,6 +151,11 @@ void Session::DeleteOrganizerDirectory(const std::string& name) {
       LinkFailedAt(item);
   }
   if (stopped()) return;
+  // A directory below whose index repeats a number is left whole, and so its parents.
+  if (RefusedAsDamaged(item)) {
+    if (!LeaveDirectory()) LinkFailedAt(item);
+    return;
+  }
 
   // Sub-directories first, each emptied depth-first.
   for (;;) {

@@ -52,9 +52,10 @@ class Restorer {
       names_ = mirror::ListNames(link_, cancel_);
       const std::string root = memofs::kRootIndexName;
       // A missing root is made first, as the window's first look does: an
-      // organizer is never left with memos but no root.
+      // organizer is never left with memos but no root. One the listing
+      // left out is merged into like any other directory.
       Batch top{root, IndexRows(root)};
-      Directory(plan.root, top, {});
+      if (!Damaged(top, Item{})) Directory(plan.root, top, {});
       for (const RestoreMemo& memo : plan.memos) MemoIn(memo);
     });
     worst_ = Heavier(worst_, ended);
@@ -74,17 +75,31 @@ class Restorer {
     throw LineDown{reason};
   }
 
-  // The rows of an index; a missing one is made empty.
+  // The rows of an index; one that is neither found nor listed is made empty.
   Rows IndexRows(const std::string& index) {
     Rows rows(1);
-    if (names_.count(index) != 0) {
-      for (memofs::DirectoryEntry& e : memofs::ParseIndexText(mirror::ReadText(link_, index))) {
-        rows.push_back(std::move(e));
-      }
+    if (const std::optional<std::string> text = TextIfAny(index)) {
+      for (memofs::DirectoryEntry& e : memofs::ParseIndexText(*text)) rows.push_back(std::move(e));
     } else {
       Put(Item{}, index, "");
     }
     return rows;
+  }
+
+  // A memo's text, asked for even when the listing lacks it, since a cut
+  // listing must not make an index look missing; nothing when its "get" says
+  // "not found" and the listing agrees. A listed memo not found, or an answer
+  // cut short, ends the line.
+  std::optional<std::string> TextIfAny(const std::string& name) {
+    link::GetResult got = link::GetExchange(link_, name);
+    if (got.found == link::Word::kOther && names_.count(name) == 0) return std::nullopt;
+    if (got.found == link::Word::kOther) {
+      throw LineDown{"the organizer did not find the listed memo " + name +
+                     ", or garbled its answer"};
+    }
+    if (!got.ok) throw LineDown{SilenceOrGarble(got.found == link::Word::kTimedOut)};
+    names_.insert(name);
+    return std::move(got.text);
   }
 
   void Put(const Item& item, const std::string& name, const std::string& text) {
@@ -132,18 +147,39 @@ class Restorer {
     }
   }
 
-  // The backup's number where no row (nor a retired one) holds it.
-  static int Number(const Batch& batch, int wanted) {
+  // The backup's number where no row (nor a retired one) holds it and no
+  // memo of it is listed (an index or parts nothing names any more), else the
+  // smallest such number.
+  int Number(const Batch& batch, int wanted) const {
     std::set<int> used;
     for (std::size_t r = 1; r < batch.rows.size(); ++r) used.insert(batch.rows[r].EntryNumber);
     for (const memofs::DirectoryEntry& e : batch.retired) used.insert(e.EntryNumber);
-    if (wanted >= 0 && wanted <= std::numeric_limits<std::int16_t>::max() &&
-        used.count(wanted) == 0) {
+    const auto free = [&](int n) { return used.count(n) == 0 && !Listed(batch.index, n); };
+    if (wanted >= 0 && wanted <= std::numeric_limits<std::int16_t>::max() && free(wanted)) {
       return wanted;
     }
     int n = 0;
-    while (used.count(n) != 0) ++n;
+    while (!free(n)) ++n;
     return n;
+  }
+
+  // Whether the listing holds the index or a part of entry n of `index`.
+  bool Listed(const std::string& index, int n) const {
+    const std::string stem = memofs::ChildIndexName(index, n);
+    if (names_.count(stem) != 0) return true;
+    const auto below = names_.lower_bound(stem + "_");
+    return below != names_.end() && memofs::StartsWith(*below, stem + "_");
+  }
+
+  // A number for a new directory whose index memo is confirmed absent by its
+  // own "get" as well as the listing: whatever is there stays.
+  int NewDirectoryNumber(const Batch& parent, int wanted) {
+    for (;;) {
+      const int n = Number(parent, wanted);
+      const std::string child = memofs::ChildIndexName(parent.index, n);
+      // Found, it is listed now, and the next round takes another number.
+      if (child.size() > memofs::kMaxMemoName || !TextIfAny(child)) return n;
+    }
   }
 
   // The row of a directory or a file of this name: an index may hold one of
@@ -161,6 +197,14 @@ class Restorer {
     if (memofs::BuildIndexText(rows).size() <= memofs::kMaxIndexText) return true;
     End(item, {Outcome::kFailed, "the organizer directory is full"});
     return false;
+  }
+
+  // An existing index that gives two entries one number: replacing either
+  // would delete the other's memos, so nothing is stored in it or below it.
+  bool Damaged(const Batch& batch, const Item& item) {
+    if (!memofs::RepeatsNumber(batch.rows)) return false;
+    End(item, {Outcome::kFailed, kDamagedIndex});
+    return true;
   }
 
   // Files first, then subdirectories; the index is written at the end and
@@ -193,7 +237,7 @@ class Restorer {
     feedback_.Report(Progress{Step::kMakeDirectory, item});
     const int row = RowNamed(parent.rows, sub.name, true);
     const int number = row >= 0 ? parent.rows[static_cast<std::size_t>(row)].EntryNumber
-                                : Number(parent, sub.entry);
+                                : NewDirectoryNumber(parent, sub.entry);
     const std::string child = memofs::ChildIndexName(parent.index, number);
     if (child.size() > memofs::kMaxMemoName) {
       End(item, {Outcome::kFailed, "directories nested too deep (index name over 20 characters)"});
@@ -201,6 +245,7 @@ class Restorer {
     }
     if (row >= 0) {
       Batch batch{child, IndexRows(child)};
+      if (Damaged(batch, item)) return;
       Directory(sub, batch, here);
       End(item, {});
       return;
@@ -300,7 +345,16 @@ class Restorer {
         return false;
       }
       const std::string name = memofs::PartName(stem, part, last);
-      Put(item, name, *piece);
+      link::Reply refusal;
+      if (!link::PutExchange(link_, name, memofs::BuildMemoImage(name, *piece), {}, &refusal)) {
+        // As a store does: a full organizer keeps nothing of the file.
+        if (RefusedAsFull(refusal)) {
+          DeleteParts(item, stem, last, part - 1);
+          Down(item, RefusedOrSilent(refusal) + kNothingKept);
+        }
+        Down(item, RefusedOrSilent(refusal));
+      }
+      names_.insert(name);
       done += static_cast<std::int64_t>(piece->size());
       feedback_.Report(Progress{Step::kCopyFile, item, done, file.size, part, last});
     }

@@ -163,6 +163,12 @@ bool Session::LeaveDirectory() {
   return ReadIndex();
 }
 
+bool Session::RefusedAsDamaged(const Item& item) {
+  if (view_ == View::kMemos || !memofs::RepeatsNumber(state_.DirectoryTable)) return false;
+  End(item, {Outcome::kFailed, kDamagedIndex});
+  return true;
+}
+
 int Session::LookUp(const std::string& text) const {
   const int exact = memofs::FindEntry(state_, text);
   if (exact >= 0) return exact;
@@ -246,6 +252,7 @@ Result Session::MakeDirectory(const std::string& name) {
                     : Result{Outcome::kFailed, "a file of that name exists"});
       return;
     }
+    if (RefusedAsDamaged(item)) return;
     Report(core::Step::kMakeDirectory, item);
     memofs::MemoFs fs = Fs();
     memofs::MakeOrganizerDirectory(fs, name);

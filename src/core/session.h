@@ -136,6 +136,9 @@ class Session : private memofs::MemoFsHost {
   Result OpenRoot();
   Entered EnterDirectoryRow(int row);
   bool LeaveDirectory();
+  // Ends the item kDamagedIndex when the current directory's index repeats a
+  // number; true then.
+  bool RefusedAsDamaged(const Item& item);
   // Row of a name, exact first, then trimmed (as the window finds pane texts).
   int LookUp(const std::string& text) const;
 

@@ -15,6 +15,12 @@ class LinkUnwound {};
 
 // Why a "put " failed: a refusal (a whole line, such as "full") or a dead line.
 std::string RefusedOrSilent(const link::Reply& reply);
+// Whether a "put " was refused for want of memory ("full"): the organizer still
+// answers then, so the parts already sent of that file can be taken back.
+bool RefusedAsFull(const link::Reply& reply);
+// Added to the refusal's reason once they were.
+inline constexpr const char* kNothingKept =
+    "; nothing of it was kept (the parts sent were deleted)";
 // Exactly `count` bytes of a computer file; nothing on a read error or an early end.
 std::optional<std::string> ReadPiece(InputFile& in, std::size_t count);
 

@@ -17,6 +17,10 @@ std::string RefusedOrSilent(const link::Reply& reply) {
   return SilenceOrGarble(reply.text.empty());
 }
 
+bool RefusedAsFull(const link::Reply& reply) {
+  return reply.complete && link::ToLower(reply.text) == "full";
+}
+
 std::optional<std::string> ReadPiece(InputFile& in, std::size_t count) {
   std::string piece;
   while (piece.size() < count) {
@@ -42,6 +46,7 @@ void Session::StoreDirectoryHere(const std::string& source, const std::string& n
     End(item, {Outcome::kFailed, kNotStorable});
     return;
   }
+  if (RefusedAsDamaged(item)) return;
   Report(core::Step::kMakeDirectory, item);
   const int clash = memofs::FindEntry(state_, trimmed);
   if (clash >= 1 && state_.DirectoryTable[clash].EntryType == memofs::kTypeFile) {
@@ -107,6 +112,7 @@ void Session::StoreFileHere(const std::string& source, const std::string& name) 
     End(item, {Outcome::kFailed, kNotStorable});
     return;
   }
+  if (RefusedAsDamaged(item)) return;
   int replacing = -1;
   const int found = memofs::FindEntry(state_, trimmed);
   if (found >= 0) {
@@ -193,6 +199,13 @@ void Session::StoreFileHere(const std::string& source, const std::string& name) 
     link::Reply refusal;
     if (!link::PutExchange(link_, part_name, memofs::BuildMemoImage(part_name, *piece), {},
                            &refusal)) {
+      // A full organizer keeps nothing of the file: no index names these
+      // parts, and left there they would keep its memory full. The refused
+      // one was not stored, and whatever has its name stays.
+      if (RefusedAsFull(refusal) &&
+          DeletePartMemos(item, stem, static_cast<int>(last), 0, part - 1)) {
+        FailLink(RefusedOrSilent(refusal) + kNothingKept);
+      }
       FailLink(RefusedOrSilent(refusal));
       LinkFailedAt(item);
     }

@@ -1,6 +1,5 @@
 #include "memofs/checker.h"
 
-#include <limits>
 #include <optional>
 #include <set>
 #include <utility>
@@ -12,68 +11,6 @@
 namespace tavo::memofs {
 
 namespace {
-
-constexpr int kFieldCount = 5;
-
-bool IsSixteenBitNumber(const std::string& field) {
-  if (field.empty() || field.size() > 5) return false;
-  for (char c : field) {
-    if (c < '0' || c > '9') return false;
-  }
-  return std::stol(field) <= std::numeric_limits<std::int16_t>::max();
-}
-
-// A field as a report line can show it: short, control and high bytes as \xHH.
-std::string Shown(const std::string& field) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string out;
-  for (std::size_t i = 0; i < field.size() && i < 12; ++i) {
-    const auto c = static_cast<unsigned char>(field[i]);
-    if (c >= 0x20 && c < 0x7f && c != '\\') {
-      out += field[i];
-    } else {
-      out += "\\x";
-      out += kHex[c >> 4];
-      out += kHex[c & 0xf];
-    }
-  }
-  return field.size() > 12 ? out + "..." : out;
-}
-
-// Why a text is not what the writer makes, or nothing. The reader is lenient
-// (it reads damaged numbers by their leading digits and drops a cut entry), so
-// a text it accepts can still have lost entries or changed numbers.
-std::optional<std::string> IndexTextFault(const std::string& text) {
-  if (text.size() > kMaxIndexText) {
-    return "index text of " + std::to_string(text.size()) + " characters, more than 1956";
-  }
-  std::size_t p = 0;
-  while (p + 1 < text.size()) {
-    const std::size_t entry = p;
-    std::string fields[kFieldCount];
-    for (std::string& field : fields) {
-      const std::size_t blank = text.find(' ', p);
-      if (blank == std::string::npos) {
-        return "index text cut in the entry at character " + std::to_string(entry);
-      }
-      field = text.substr(p, blank - p);
-      p = blank + 1;
-    }
-    for (int i = 1; i <= 3; ++i) {
-      if (!IsSixteenBitNumber(fields[i])) {
-        return "bad number \"" + Shown(fields[i]) + "\" in the entry at character " +
-               std::to_string(entry);
-      }
-    }
-    if (fields[0] == "D" && (fields[1] != "0" || fields[2] != "0")) {
-      return "directory entry at character " + std::to_string(entry) + " has part numbers";
-    }
-  }
-  // The reader ignores one character after the last entry: the closing 0 some
-  // organizers return with the text. Anything else there is a cut entry.
-  if (p + 1 == text.size() && text[p] != '\0') return "index text ends in a cut entry";
-  return std::nullopt;
-}
 
 class Walker {
  public:
@@ -91,23 +28,24 @@ class Walker {
       return;
     }
     ++report_.directories;
-    const std::string text = memos_.Text(index);
-    if (const auto fault = IndexTextFault(text)) Problem(index, *fault);
-    // Walk what the client would read, so that orphans are what it cannot reach.
+    // Read as every reader reads it, so that orphans are what none can reach.
+    const IndexReading reading = ReadIndexText(memos_.Text(index));
+    if (!reading.fault.empty()) Problem(index, reading.fault);
     std::set<int> numbers;
     std::set<std::pair<bool, std::string>> names;
-    for (const DirectoryEntry& e : ParseIndexText(text)) {
+    for (const DirectoryEntry& e : reading.entries) {
       const bool directory = e.EntryType == kTypeDirectory;
       if (!StorableName(e.EntryName, true)) {
         Problem(index,
-                "name " + Shown(e.EntryName) + " cannot be stored (line end or character 0)");
+                "name " + ShownField(e.EntryName) + " cannot be stored (line end or character 0)");
       }
       if (!numbers.insert(e.EntryNumber).second) {
         Problem(index, "number " + std::to_string(e.EntryNumber) + " used twice");
       }
       // The client finds the first of two same names only; the second is lost to it.
       if (!names.insert({directory, e.EntryName}).second) {
-        Problem(index, (directory ? "directory " : "file ") + Shown(e.EntryName) + " listed twice");
+        Problem(index,
+                (directory ? "directory " : "file ") + ShownField(e.EntryName) + " listed twice");
       }
       const std::string stem = ChildIndexName(index, e.EntryNumber);
       // Names grow downwards and stop at 20 characters, so the walk ends.
@@ -130,10 +68,11 @@ class Walker {
  private:
   void File(const std::string& stem, const DirectoryEntry& e) {
     ++report_.files;
-    // A last part holds 0 to 1955 characters: a full one would be a part more.
-    if (e.EntryLastPart < 0 || e.EntryLastPartSize < 0 ||
-        e.EntryLastPartSize >= static_cast<int>(kPartSize)) {
+    if (!ReadableFileEntry(e)) {
       Problem(stem, "impossible part numbers");
+      // What it names is no orphan: only the entry's numbers may be wrong.
+      for (int k = 0; k <= e.EntryLastPart; ++k)
+        reached_.insert(PartName(stem, k, e.EntryLastPart));
       return;
     }
     if (PartName(stem, 0, e.EntryLastPart).size() > kMaxMemoName) {

@@ -21,12 +21,15 @@ struct CheckReport {
   std::string Summary() const;
 };
 
-// Walks the memos (name -> text without the record header) from "fs0": every
-// index is whole and well formed (at most 1956 characters, five fields per
-// entry, 16-bit decimal numbers), index and part names at most 20 characters,
+// Walks the memos (name -> text without the record header) from "fs0", reading
+// each index as every reader does (ReadIndexText): every index is whole and
+// well formed (at most 1956 characters, five fields per entry, decimal
+// numbers), index and part names at most 20 characters,
 // numbers and names unique per directory, every directory's index and every
 // file's parts present with the right lengths. A missing empty last part (a
-// size that is a multiple of 1956, as other clients store it) is tolerated.
+// size that is a multiple of 1956, as other clients store it) is tolerated, as
+// is a last part recorded full (1956 characters). Where there is any problem
+// the orphans are only what this reading cannot reach, and none may be removed.
 // Without any "fs0..." memo the file system is unused, and clean.
 CheckReport CheckMemoFileSystem(const std::map<std::string, std::string>& memos);
 

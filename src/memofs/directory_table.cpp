@@ -1,5 +1,6 @@
 #include "memofs/directory_table.h"
 
+#include <set>
 #include <vector>
 
 namespace tavo::memofs {
@@ -28,6 +29,14 @@ int NewEntryNumber(const OrganizerState& state) {
   int n = 0;
   while (n < count && used[n]) ++n;
   return n;
+}
+
+bool RepeatsNumber(const std::vector<DirectoryEntry>& table) {
+  std::set<int> numbers;
+  for (std::size_t r = 1; r < table.size(); ++r) {
+    if (!numbers.insert(table[r].EntryNumber).second) return true;
+  }
+  return false;
 }
 
 void RemoveRow(OrganizerState& state, int r) {

@@ -45,6 +45,9 @@ std::int32_t EntrySize(const DirectoryEntry& entry);
 int FindEntry(const OrganizerState& state, const std::string& text);
 // Smallest number from 0 up that no entry row uses.
 int NewEntryNumber(const OrganizerState& state);
+// Whether two entry rows (1 to end) share a number: their memos are then
+// the same memos, and a change to one would destroy the other.
+bool RepeatsNumber(const std::vector<DirectoryEntry>& table);
 // Removes row r (r >= 1) keeping the order of the others.
 void RemoveRow(OrganizerState& state, int r);
 

@@ -1,9 +1,12 @@
 #include "memofs/index_io.h"
 
 #include <optional>
+#include <set>
+#include <vector>
 
 #include "link/exchanges.h"
 #include "memofs/index_text.h"
+#include "memofs/names.h"
 
 namespace tavo::memofs {
 
@@ -34,9 +37,73 @@ std::optional<bool> ListsMemo(MemoFs& fs, const std::string& name) {
   return listed;
 }
 
+// The "fs0..." names of one whole listing; nothing as for ListsMemo.
+std::optional<std::set<std::string>> ListFileSystemMemos(MemoFs& fs) {
+  std::set<std::string> names;
+  const link::DirResult dir =
+      link::DirExchange(fs.link, [&](const std::string& line, bool is_name) {
+        if (is_name && StartsWith(line, kRootIndexName)) names.insert(line);
+        return !fs.host.CancelRequested();
+      });
+  if (!dir.ok) return std::nullopt;
+  return names;
+}
+
+// Whether a memo of that index name, or one below it, is in `names`.
+bool Occupied(const std::set<std::string>& names, const std::string& index) {
+  if (names.count(index) != 0) return true;
+  const auto below = names.lower_bound(index + "_");
+  return below != names.end() && StartsWith(*below, index + "_");
+}
+
+// The smallest number no row uses whose index memo is absent: neither listed
+// (nor anything below it, the memos of a directory an index lost) nor found
+// by its own "get". A memo left there, even an empty index, may be the only
+// trace of a directory, so it is never written over. Nothing when an exchange
+// failed or was cancelled (LinkLost called).
+std::optional<int> FreshDirectoryNumber(MemoFs& fs) {
+  std::optional<std::set<std::string>> names = ListFileSystemMemos(fs);
+  if (!names) {
+    fs.host.LinkLost();
+    return std::nullopt;
+  }
+  std::set<int> used;
+  for (int r = 1; r < fs.state.EntryCount(); ++r)
+    used.insert(fs.state.DirectoryTable[r].EntryNumber);
+  for (int n = 0;; ++n) {
+    const std::string child = ChildIndexName(fs.state.CurrentIndexName, n);
+    if (used.count(n) != 0 || Occupied(*names, child)) continue;
+    // Too deep for any "get": the caller refuses it.
+    if (child.size() > kMaxMemoName) return n;
+    const link::GetResult got = link::GetExchange(fs.link, child);
+    if (got.found == link::Word::kOther) return n;
+    if (got.found == link::Word::kTimedOut || !got.ok) {
+      fs.host.LinkLost();
+      return std::nullopt;
+    }
+  }
+}
+
 void RefuseFullDirectory(MemoFs& fs) {
   fs.host.ShowError(kFullDirectoryMessage);
   fs.host.SetUnsynchronized();
+}
+
+// Whether a new directory row can be entered and listed; refused with the
+// window's message if not.
+bool Placeable(MemoFs& fs, const DirectoryEntry& row) {
+  if (ChildIndexName(fs.state.CurrentIndexName, row.EntryNumber).size() > kMaxMemoName) {
+    fs.host.ShowError(kTooDeepMessage);
+    fs.host.SetUnsynchronized();
+    return false;
+  }
+  std::vector<DirectoryEntry> after = fs.state.DirectoryTable;
+  after.push_back(row);
+  if (BuildIndexText(after).size() > kMaxIndexText) {
+    RefuseFullDirectory(fs);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -110,22 +177,19 @@ void MakeOrganizerDirectory(MemoFs& fs, const std::string& name) {
   row.EntryType = kTypeDirectory;
   row.EntryNumber = static_cast<std::int16_t>(NewEntryNumber(state));
   row.EntryName = name;
+  if (!Placeable(fs, row)) return;
+  // Only now, with nothing refused, is the number confirmed free on the organizer.
+  const std::optional<int> fresh = FreshDirectoryNumber(fs);
+  if (!fresh) return;
+  if (*fresh != row.EntryNumber) {
+    row.EntryNumber = static_cast<std::int16_t>(*fresh);
+    if (!Placeable(fs, row)) return;
+  }
   const std::string child = ChildIndexName(state.CurrentIndexName, row.EntryNumber);
-  if (child.size() > kMaxMemoName) {
-    fs.host.ShowError(kTooDeepMessage);
-    fs.host.SetUnsynchronized();
-    return;
-  }
   state.DirectoryTable.push_back(row);
-  if (BuildIndexText(state.DirectoryTable).size() > kMaxIndexText) {
-    state.DirectoryTable.pop_back();
-    RefuseFullDirectory(fs);
-    return;
-  }
   // The new directory's own index is stored before the parent names it: a
   // failure in between leaves an unnamed empty memo, never an entry without
-  // its index, and whatever an earlier failure left under that name is
-  // replaced rather than read as the new directory's entries.
+  // its index. What an earlier failure left is never under that name.
   if (!link::PutExchange(fs.link, child, BuildMemoImage(child, ""))) {
     state.DirectoryTable.pop_back();
     fs.host.LinkLost();

@@ -42,7 +42,9 @@ bool ReadIndex(MemoFs& fs, Listed listed = Listed::kUnknown);
 // (full directory: message; either way SetUnsynchronized). A refusal is no
 // Cancel: the caller decides whether it ends the command.
 bool WriteIndex(MemoFs& fs);
-// Creates directory `name` (untrimmed) in the current directory and its index.
+// Creates directory `name` (untrimmed) in the current directory and its index,
+// under the smallest free number whose index no memo has: one "dir", then a
+// "get " of that index that must answer "not found", before the two "put "s.
 void MakeOrganizerDirectory(MemoFs& fs, const std::string& name);
 
 inline constexpr const char* kFullDirectoryMessage =

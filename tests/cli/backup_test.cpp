@@ -338,5 +338,75 @@ TEST(CliBackup, CheckFindsEachDamageOnce) {
   EXPECT_EQ(bench.Run({"check"}).status, 0);
 }
 
+// ls, get, backup and check read an index alike: a last part recorded full
+// and numbers above 32767 are read by all four; behind a cut index or a
+// missing root, repair removes nothing.
+TEST(CliBackup, EveryReaderAgreesAndRepairSparesWhatADamagedIndexHides) {
+  {
+    Bench bench;
+    MakeSmallStore(bench.organizer);
+    bench.organizer.PutText(
+        "fs0", bench.organizer.Text("fs0").value() + "F 1 1956 7 full F 0 3 40000 big ");
+    bench.organizer.PutText("fs0_7_0", AllBytes(1956));
+    bench.organizer.PutText("fs0_7_1", AllBytes(1956));
+    bench.organizer.PutText("fs0_32767_0", "big");
+    fs::create_directory(bench.start.path() / "got");
+    EXPECT_NE(bench.Run({"ls"}).out.find("full"), std::string::npos);
+    ASSERT_EQ(bench.Run({"get", "/full", "got"}).status, 0);
+    EXPECT_EQ(bench.start.Get("got/full"), AllBytes(1956) + AllBytes(1956));
+    ASSERT_EQ(bench.Run({"get", "/big", "got"}).status, 0);
+    EXPECT_EQ(bench.start.Get("got/big"), "big");
+    const Outcome backup = bench.Run({"backup", "B"});
+    EXPECT_EQ(backup.status, 0) << backup.err;
+    const Outcome check = bench.Run({"check", "--deep"});
+    EXPECT_EQ(check.out, "2 directories, 5 files, 7 parts, 0 problems, 0 orphans\n");
+    EXPECT_EQ(check.status, 0);
+  }
+  const std::pair<const char*, std::function<void(sim::Organizer&)>> damages[] = {
+      {"an entry cut short",
+       [](sim::Organizer& o) {
+         o.PutText("fs0", o.Text("fs0").value() + "F 0 5 9 cut");
+         o.PutText("fs0_9_0", "cut's");
+       }},
+      {"the root index missing", [](sim::Organizer& o) { o.Remove("fs0"); }},
+  };
+  for (const auto& [name, damage] : damages) {
+    SCOPED_TRACE(name);
+    Bench bench;
+    MakeSmallStore(bench.organizer);
+    damage(bench.organizer);
+    const auto before = bench.organizer.Memos();
+    const Outcome repair = bench.Run({"check", "--repair", "--yes"});
+    EXPECT_EQ(repair.status, 1);
+    EXPECT_NE(repair.out.find("orphan   fs0_"), std::string::npos) << repair.out;
+    EXPECT_NE(repair.err.find("nothing removed"), std::string::npos) << repair.err;
+    EXPECT_EQ(bench.organizer.Memos(), before);
+  }
+}
+
+// A listing cut to nothing (no "fs0" in it) does not make restore write a new
+// root over the file system: the root is asked for and merged into.
+TEST(CliBackup, RestoreMergesIntoARootTheListingLeftOut) {
+  Bench bench;
+  MakeSmallStore(bench.organizer);
+  ASSERT_EQ(bench.Run({"backup", "B"}).status, 0);
+  Rows root;
+  PutFile(bench.organizer, root, "fs0", "a", 0, AllBytes(3000));
+  PutFile(bench.organizer, root, "fs0", "mine", 5, "the user's");
+  root.push_back(Dir("d", 2));
+  root.push_back(Dir("e", 6));
+  bench.organizer.PutText("fs0_6", "");
+  bench.organizer.PutText("fs0", IndexOf(root));
+  bench.organizer.Remove("fs0_1_0");  // b, to be restored
+  bench.organizer.SetHostility(*sim::ParseHostility("count=0"));
+  const Outcome restored = bench.Run({"--force", "restore", "B"});
+  EXPECT_EQ(restored.status, 0) << restored.err;
+  bench.organizer.SetHostility({});
+  const memofs::CheckReport report = memofs::CheckMemoFileSystem(bench.organizer.Texts());
+  EXPECT_EQ(report.Summary(), "3 directories, 4 files, 5 parts, 0 problems, 0 orphans");
+  const Outcome listed = bench.Run({"ls"});
+  EXPECT_EQ(listed.out, "d/\ne/\na\nb\nmine\n");
+}
+
 }  // namespace
 }  // namespace tavo::testing

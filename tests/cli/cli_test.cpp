@@ -137,6 +137,50 @@ TEST(Cli, NamesThatLandOnOneComputerFileAreNotMerged) {
   EXPECT_EQ(bench.start.Get("back/D/notes"), "first");
 }
 
+// In a directory whose index repeats a number, rm, put, mkdir and restore
+// change nothing and say why.
+TEST(Cli, ADamagedIndexIsNeitherDeletedNorStoredIn) {
+  Bench bench;
+  bench.start.Put("x", "x");
+  bench.organizer.PutText("fs0", IndexOf({File("keep", 0, 4, 1)}));
+  bench.organizer.PutText("fs0_1_0", "keep");
+  ASSERT_EQ(bench.Run({"backup", "B"}).status, 0);
+  bench.organizer.PutText("fs0", IndexOf({Dir("A", 0), File("b", 0, 5, 0)}));
+  bench.organizer.PutText("fs0_0", IndexOf({Dir("sub", 0)}));
+  bench.organizer.PutText("fs0_0_0", IndexOf({File("f", 0, 1, 0)}));
+  bench.organizer.PutText("fs0_0_0_0_0", "f");
+  const auto before = bench.organizer.Texts();
+  for (const Strings& args :
+       {Strings{"rm", "/b"}, Strings{"rm", "-r", "/A"}, Strings{"put", "x", "/"},
+        Strings{"mkdir", "/New"}, Strings{"--force", "restore", "B"}}) {
+    SCOPED_TRACE(::testing::PrintToString(args));
+    const Outcome ran = bench.Run(args);
+    EXPECT_EQ(ran.status, 1);
+    EXPECT_NE(ran.err.find(": damaged index; run check"), std::string::npos) << ran.err;
+    EXPECT_EQ(bench.organizer.Texts(), before);
+  }
+}
+
+// A put and a restore refused by a full organizer take back the parts they
+// sent, say so and end 3.
+TEST(Cli, AFullOrganizerKeepsNothingOfARefusedFile) {
+  Bench bench;
+  bench.start.Put("big", AllBytes(9000));
+  ASSERT_EQ(bench.Run({"put", "big", "/"}).status, 0);
+  ASSERT_EQ(bench.Run({"backup", "B"}).status, 0);
+  ASSERT_EQ(bench.Run({"rm", "/big"}).status, 0);
+  const auto before = bench.organizer.Memos();
+  bench.organizer.SetCapacity(bench.organizer.StoredBytes() + 6000);
+  for (const Strings& args : {Strings{"put", "big", "/"}, Strings{"restore", "B"}}) {
+    SCOPED_TRACE(::testing::PrintToString(args));
+    const Outcome ran = bench.Run(args);
+    EXPECT_EQ(ran.status, 3);
+    EXPECT_NE(ran.err.find("(it answered \"full\"); nothing of it was kept"), std::string::npos)
+        << ran.err;
+    EXPECT_EQ(bench.organizer.Memos(), before);
+  }
+}
+
 // A hang-up at every exchange of a small put and a small get: the status
 // says the link failed, nothing half written is left on either side.
 TEST(Cli, HangUpAtEveryExchange) {

@@ -101,6 +101,20 @@ TEST(Commands, MemoViewDeleteOfAMemoNotFoundEndsTheCommand) {
   EXPECT_TRUE(rig.Settled());
 }
 
+// A copy refused by a full organizer takes back the parts it sent.
+TEST(Commands, AFullOrganizerKeepsNothingOfACopy) {
+  SimRig rig;
+  rig.files.files["c:\\big"] = AllBytes(9000);
+  rig.Put({{"fs0", ""}});
+  rig.Sync();
+  const auto before = rig.organizer.Memos();
+  rig.organizer.SetCapacity(rig.organizer.StoredBytes() + 6000);
+  rig.ToOrganizer({"big"});
+  EXPECT_EQ(rig.organizer.Memos(), before);
+  EXPECT_FALSE(rig.client.Synchronized());
+  EXPECT_TRUE(rig.Settled());
+}
+
 // A Cancel while a directory's files are deleted finishes the file under way;
 // the files not reached are listed in the directory's index again.
 TEST(Commands, CancelInADirectoryDeleteListsWhatIsLeft) {

@@ -206,8 +206,9 @@ TEST(Hostile, AnUnexpectedWordNeverEmptiesAnIndex) {
            true, {"dir", "get fs0", "put fs0"}, {{"fs0", ""}}),
       Word("enter A, its index never stored", true, false, true, 0, nullptr, enter_a, true,
            {"get fs0_0", "dir", "put fs0_0"}, {{"fs0_0", ""}}),
-      Word("a new directory stores its index directly", true, true, true, 0, nullptr, new_directory,
-           true, {"put fs0_2", "put fs0", "get fs0"},
+      // A new directory's index only where no memo is: listed, then asked for.
+      Word("a new directory's index", true, true, true, 0, nullptr, new_directory, true,
+           {"dir", "get fs0_2", "put fs0_2", "put fs0", "get fs0"},
            {{"fs0_2", ""}, {"fs0", IndexOf({Dir("A", 0), Dir("New", 2), File("r", 0, 3, 1)})}}),
   };
   for (const WordCase& c : cases) {
@@ -229,6 +230,85 @@ TEST(Hostile, AnUnexpectedWordNeverEmptiesAnIndex) {
     EXPECT_EQ(CommandsSince(rig.organizer, mark), c.commands);
     EXPECT_EQ(rig.organizer.Texts(), after);
     EXPECT_EQ(rig.client.Synchronized(), c.synchronized);
+    EXPECT_TRUE(rig.Settled());
+  }
+}
+
+// A new directory never takes a number whose index (or anything below it) is
+// on the organizer, listed or not: an index nothing names may be all that is
+// left of a directory, and writing an empty one over it would lose its files.
+TEST(Hostile, ANewDirectoryLeavesEveryMemoThatIsThere) {
+  for (const char* hostility : {static_cast<const char*>(nullptr), "count=4"}) {
+    SCOPED_TRACE(hostility ? hostility : "whole listing");
+    SimRig rig;
+    rig.Put(Tree(true, true));
+    // A lost directory 2 with a file, and a part of a lost file 3.
+    rig.Put({{"fs0_2", IndexOf({File("x", 0, 1, 0)})}, {"fs0_2_0_0", "x"}, {"fs0_3_0", "y"}});
+    rig.Sync();
+    const Memos before = rig.organizer.Texts();
+    // The first four names are "fs0" to "fs0_1_0": fs0_2 is found by its own "get".
+    if (hostility) rig.organizer.SetHostility(*sim::ParseHostility(hostility));
+    rig.view.new_directories = {{1, "New"}};
+    rig.client.CreateDir_Click();
+    EXPECT_EQ(rig.view.messages, Strings());
+    for (const auto& [name, text] : before) {
+      if (name != "fs0") {
+        EXPECT_EQ(rig.organizer.Text(name), text) << name;
+      }
+    }
+    const memofs::DirectoryEntry made = Dir("New", hostility ? 3 : 4);
+    EXPECT_EQ(rig.Text("fs0"), IndexOf({Dir("A", 0), made, File("r", 0, 3, 1)}));
+    EXPECT_EQ(rig.organizer.Text(hostility ? "fs0_3" : "fs0_4"), "");
+  }
+}
+
+// An index giving directory A and file b one number makes b's part fs0_0_0
+// also the index of A's sub-directory: deleting, storing or making a
+// directory there is refused, with nothing sent, and so in a damaged A below.
+TEST(Hostile, ADamagedIndexIsNeitherDeletedNorStoredIn) {
+  const Memos damaged_root{{"fs0", IndexOf({Dir("A", 0), File("b", 0, 5, 0)})},
+                           {"fs0_0", IndexOf({Dir("sub", 0)})},
+                           {"fs0_0_0", IndexOf({File("f", 0, 1, 0)})},
+                           {"fs0_0_0_0_0", "f"}};
+  const Memos damaged_a{{"fs0", IndexOf({Dir("A", 0)})},
+                        {"fs0_0", IndexOf({Dir("sub", 0), File("b", 0, 5, 0)})},
+                        {"fs0_0_0", IndexOf({File("f", 0, 1, 0)})},
+                        {"fs0_0_0_0_0", "f"}};
+  struct Case {
+    const char* what;
+    const Memos* memos;
+    std::function<void(SimRig&)> run;
+  };
+  const Case cases[] = {
+      {"delete b", &damaged_root, [](SimRig& rig) { rig.Delete({"b"}); }},
+      {"delete A", &damaged_root, [](SimRig& rig) { rig.Delete({"<A>"}); }},
+      {"delete A, whose index repeats a number", &damaged_a,
+       [](SimRig& rig) { rig.Delete({"<A>"}); }},
+      {"store a file", &damaged_root, [](SimRig& rig) { rig.ToOrganizer({"new"}); }},
+      {"store a directory", &damaged_root, [](SimRig& rig) { rig.ToOrganizer({"<T>"}); }},
+      {"make a directory", &damaged_root,
+       [](SimRig& rig) {
+         rig.view.new_directories = {{1, "New"}};
+         rig.client.CreateDir_Click();
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SimRig rig;
+    rig.files.files["c:\\new"] = "new";
+    rig.files.directories.insert("c:\\T\\");
+    rig.Put(*c.memos);
+    rig.Sync();
+    const std::size_t mark = rig.organizer.Transcript().size();
+    c.run(rig);
+    EXPECT_EQ(rig.view.messages, Strings{"Error: Damaged index; run check!"});
+    EXPECT_EQ(rig.organizer.Texts(), *c.memos);
+    // At most the sound root is written back as it was, as after any directory deletion.
+    for (const std::string& command : CommandsSince(rig.organizer, mark)) {
+      EXPECT_TRUE(command.rfind("get ", 0) == 0 || command == "dir" ||
+                  (c.memos == &damaged_a && command == "put fs0"))
+          << command;
+    }
     EXPECT_TRUE(rig.Settled());
   }
 }
