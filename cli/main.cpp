@@ -2,6 +2,7 @@
 // as the window.
 #include <CLI/CLI.hpp>
 #include <QCoreApplication>
+#include <atomic>
 #include <csignal>
 #include <filesystem>
 #include <iostream>
@@ -45,12 +46,15 @@ a terminal on standard input the question is asked. Ctrl-C stops after the
 exchange under way and says what was done; a second Ctrl-C ends at once.
 
 Exit status: 0 all done; 1 some items failed or were skipped; 2 usage;
-3 the organizer could not be reached, stopped answering or refused a write.)";
+3 the organizer could not be reached, stopped answering or refused a write;
+130 (ended by SIGINT) after a Ctrl-C.)";
 
-core::CancelToken* g_cancel = nullptr;
+std::atomic<core::CancelToken*> g_cancel{nullptr};
+volatile std::sig_atomic_t g_interrupted = 0;
 
 extern "C" void OnInterrupt(int) {
-  if (g_cancel != nullptr) g_cancel->Cancel();
+  g_interrupted = 1;
+  if (core::CancelToken* cancel = g_cancel.load()) cancel->Cancel();
 }
 
 class ConsoleHost : public link::LinkHost {
@@ -543,7 +547,19 @@ int Main(int argc, char** argv) {
   console.Finish();
   // A Ctrl-C after the last test changed nothing: all was done.
   if (cancel.Cancelled() && console.ExitStatus() != kAllDone) console.SayCancelled();
+  g_cancel = nullptr;
   return status != kAllDone ? status : console.ExitStatus();
+}
+
+// After a Ctrl-C the program ends as interrupted, once it has said what was
+// done: its caller sees SIGINT (a shell's status 130) and stops in turn.
+int EndInterrupted(int status) {
+  if (g_interrupted == 0) return status;
+  std::cout.flush();
+  std::cerr.flush();
+  std::signal(SIGINT, SIG_DFL);
+  std::raise(SIGINT);
+  return 128 + SIGINT;
 }
 
 }  // namespace
@@ -551,7 +567,7 @@ int Main(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   try {
-    return tavo::cli::Main(argc, argv);
+    return tavo::cli::EndInterrupted(tavo::cli::Main(argc, argv));
   } catch (const std::exception& e) {
     // Nothing below should throw; if it does, say so rather than abort.
     std::cerr << "tavo-cli: " << e.what() << "\n";
