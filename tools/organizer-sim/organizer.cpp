@@ -423,7 +423,7 @@ void Organizer::ReplyBlock(std::string block) {
 std::vector<std::string> Organizer::Listed() const {
   std::vector<std::string> names;
   for (const auto& [name, image] : memos_) {
-    if (name != hostility_.hidden) names.push_back(name);
+    if (hostility_.hidden.empty() || name != hostility_.hidden) names.push_back(name);
   }
   return names;
 }
