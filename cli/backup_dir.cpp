@@ -2,11 +2,19 @@
 // computer, with a manifest that keeps every name's exact bytes.
 #include "cli/backup_dir.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <utility>
 
@@ -23,19 +31,30 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kHeader = "tavo-backup 1";
+constexpr const char* kEndMark = "end";
 constexpr const char* kManifest = "manifest";
-constexpr const char* kUnfinished = ".tavo-unfinished";  // marks a staging directory as ours
+constexpr const char* kManifestPartial = "manifest.partial";
+// Mark a directory as Tavo's: one being written, and one kept with items left out.
+constexpr const char* kUnfinished = ".tavo-unfinished";
+constexpr const char* kIncomplete = ".tavo-incomplete";
 constexpr const char* kTree = "tree";
 constexpr const char* kMemos = "memos";
 constexpr const char* kHexDigits = "0123456789abcdef";
 constexpr std::size_t kMaxDiskName = 120;
+// Far above what an organizer holds, so a planted file cannot make a reader
+// take memory or time without end.
+constexpr std::size_t kMaxManifest = std::size_t{256} << 20;
+constexpr std::size_t kMaxLine = std::size_t{64} << 10;
+constexpr std::int64_t kMaxData = std::int64_t{32767} * memofs::kPartSize + memofs::kPartSize - 1;
+constexpr int kIncompleteNames = 9;
 
 using Path = std::vector<std::string>;
 
 // One line of the manifest:
 //   kind index entry parts size sha256 names disk-path
 // kind d, f or m; names "/" + hex of each level, joined by "/"; the disk path,
-// relative to the backup, runs to the end of the line.
+// relative to the backup, runs to the end of the line. The last line is
+// "end N", N the count of lines between it and the header.
 struct Line {
   char kind = 'f';
   std::string index = "-";
@@ -56,6 +75,22 @@ std::string Format(const Line& line) {
   return out.str();
 }
 
+// A disk path a manifest may name: below its kind's top directory, level by
+// level. Dots are fine inside a name ("notes..txt"); a level that is "." or
+// "..", an empty one (an absolute path) or a character 0 is not.
+bool InsideBackup(const std::string& disk, const std::string& top) {
+  if (disk.find('\0') != std::string::npos || disk.compare(0, top.size() + 1, top + "/") != 0) {
+    return false;
+  }
+  for (std::size_t p = top.size() + 1;;) {
+    const std::size_t slash = disk.find('/', p);
+    const std::string level = disk.substr(p, slash - p);
+    if (level.empty() || level == "." || level == "..") return false;
+    if (slash == std::string::npos) return true;
+    p = slash + 1;
+  }
+}
+
 std::optional<Line> Parse(const std::string& text) {
   std::istringstream in(text);
   Line line;
@@ -68,6 +103,9 @@ std::optional<Line> Parse(const std::string& text) {
     return std::nullopt;
   }
   line.kind = kind[0];
+  if (line.entry < 0 || line.parts < 0 || line.size < 0 || line.size > kMaxData) {
+    return std::nullopt;
+  }
   if (names.empty() || names[0] != '/') return std::nullopt;
   std::size_t p = 1;
   while (true) {
@@ -80,47 +118,202 @@ std::optional<Line> Parse(const std::string& text) {
     p = slash + 1;
   }
   std::getline(in >> std::ws, line.disk);
-  if (line.disk.empty() || line.disk.find("..") != std::string::npos || line.disk[0] == '/') {
-    return std::nullopt;
-  }
+  if (!InsideBackup(line.disk, line.kind == 'm' ? kMemos : kTree)) return std::nullopt;
   return line;
 }
 
-// Size and SHA-256 of a computer file, read in pieces.
-std::optional<std::pair<std::int64_t, std::string>> HashFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
+// A file descriptor that closes itself.
+class Descriptor {
+ public:
+  Descriptor() = default;
+  explicit Descriptor(int fd) : fd_(fd) {}
+  Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  Descriptor& operator=(Descriptor&& other) noexcept {
+    if (this != &other) {
+      Close();
+      fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  ~Descriptor() { Close(); }
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+
+ private:
+  void Close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+  int fd_ = -1;
+};
+
+enum class Want { kFile, kDirectory };
+
+// What lies at `relative` below `dir`, opened without following a link at
+// any level below `dir`: a regular file or a directory, as wanted, or none.
+// A device or fifo is not even opened.
+Descriptor OpenBelow(const fs::path& dir, const std::string& relative, Want want) {
+  Descriptor at(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  for (std::size_t p = 0; at.valid();) {
+    const std::size_t slash = relative.find('/', p);
+    const std::string level = relative.substr(p, slash - p);
+    if (slash != std::string::npos) {
+      at = Descriptor(
+          ::openat(at.get(), level.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+      p = slash + 1;
+      continue;
+    }
+    struct stat seen {};
+    if (::fstatat(at.get(), level.c_str(), &seen, AT_SYMLINK_NOFOLLOW) != 0) return {};
+    if (want == Want::kFile ? !S_ISREG(seen.st_mode) : !S_ISDIR(seen.st_mode)) return {};
+    const int flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC |
+                      (want == Want::kDirectory ? O_DIRECTORY : 0);
+    Descriptor opened(::openat(at.get(), level.c_str(), flags));
+    struct stat held {};
+    if (!opened.valid() || ::fstat(opened.get(), &held) != 0 || held.st_ino != seen.st_ino ||
+        held.st_dev != seen.st_dev) {
+      return {};
+    }
+    return opened;
+  }
+  return {};
+}
+
+// Up to `limit` bytes of a file, or nothing when it holds more or cannot be read.
+std::optional<std::string> ReadBounded(int fd, std::size_t limit) {
+  std::string text;
+  char buffer[16384];
+  while (true) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0 || text.size() + static_cast<std::size_t>(got) > limit) return std::nullopt;
+    if (got == 0) return text;
+    text.append(buffer, static_cast<std::size_t>(got));
+  }
+}
+
+// What a backup's directory holds of a manifest line.
+enum class Held { kSame, kDiffers, kNotHeld, kCancelled };
+
+Held Compare(const fs::path& dir, const Line& line, const core::CancelToken& cancel) {
+  if (line.kind == 'd') {
+    return OpenBelow(dir, line.disk, Want::kDirectory).valid() ? Held::kSame : Held::kNotHeld;
+  }
+  const Descriptor file = OpenBelow(dir, line.disk, Want::kFile);
+  struct stat held {};
+  if (!file.valid() || ::fstat(file.get(), &held) != 0) return Held::kNotHeld;
+  if (held.st_size != line.size) return Held::kDiffers;
   platform::Sha256 hash;
   std::int64_t size = 0;
   char buffer[16384];
-  while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-    hash.Add(std::string_view(buffer, static_cast<std::size_t>(in.gcount())));
-    size += in.gcount();
+  while (true) {
+    if (cancel.Cancelled()) return Held::kCancelled;
+    const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return Held::kNotHeld;
+    if (got == 0) break;
+    size += got;
+    // One that grows while it is read is not the one the manifest names.
+    if (size > line.size) return Held::kDiffers;
+    hash.Add(std::string_view(buffer, static_cast<std::size_t>(got)));
   }
-  if (in.bad()) return std::nullopt;
-  return std::make_pair(size, hash.HexDigest());
+  return size == line.size && hash.HexDigest() == line.sha256 ? Held::kSame : Held::kDiffers;
 }
 
-std::string DiskPath(const char* top, const Path& names) {
-  std::string out = top;
-  for (const std::string& level : names) out += "/" + DiskName(level);
-  return out;
+std::string NotHeld(const Line& line) {
+  return line.kind == 'd' ? "not a directory in the backup (missing or a link)"
+                          : "not a regular file in the backup (missing, a link, a device or a "
+                            "fifo)";
 }
+
+// A backup file as the core reads it.
+class DescriptorInput : public core::InputFile {
+ public:
+  explicit DescriptorInput(Descriptor file) : file_(std::move(file)) {}
+  std::optional<std::string> Read(std::size_t max) override {
+    std::string out(max, '\0');
+    std::size_t done = 0;
+    while (done < max) {
+      const ssize_t got = ::read(file_.get(), out.data() + done, max - done);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) return std::nullopt;
+      if (got == 0) break;
+      done += static_cast<std::size_t>(got);
+    }
+    out.resize(done);
+    return out;
+  }
+
+ private:
+  Descriptor file_;
+};
+
+// The computer's files as a restore reads them: only the files the manifest
+// names, each opened afresh below the backup without following a link, so
+// that what is sent is what was checked. The rest is the computer's.
+class BackupFiles : public core::ComputerFiles {
+ public:
+  BackupFiles(core::ComputerFiles& files, fs::path root) : files_(files), root_(std::move(root)) {}
+  void Add(const std::string& program, const std::string& disk) { disk_[program] = disk; }
+
+  std::vector<std::string> Drives() override { return files_.Drives(); }
+  int CurrentDrive() override { return files_.CurrentDrive(); }
+  std::optional<core::DirectoryListing> List(const std::string& path) override {
+    return files_.List(path);
+  }
+  core::Occupant OccupantOf(const std::string& path) override { return files_.OccupantOf(path); }
+  std::optional<std::int64_t> FileSize(const std::string& path) override {
+    const Descriptor file = Open(path);
+    struct stat held {};
+    if (!file.valid() || ::fstat(file.get(), &held) != 0) return std::nullopt;
+    return static_cast<std::int64_t>(held.st_size);
+  }
+  std::unique_ptr<core::InputFile> OpenRead(const std::string& path) override {
+    Descriptor file = Open(path);
+    if (!file.valid()) return nullptr;
+    return std::make_unique<DescriptorInput>(std::move(file));
+  }
+  std::unique_ptr<core::OutputFile> CreateReplacing(const std::string& path) override {
+    return files_.CreateReplacing(path);
+  }
+  bool MakeDirectory(const std::string& path) override { return files_.MakeDirectory(path); }
+  bool IsStorableName(const std::string& name) override { return files_.IsStorableName(name); }
+
+ private:
+  Descriptor Open(const std::string& program) const {
+    const auto it = disk_.find(program);
+    return it == disk_.end() ? Descriptor() : OpenBelow(root_, it->second, Want::kFile);
+  }
+
+  core::ComputerFiles& files_;
+  fs::path root_;
+  std::map<std::string, std::string> disk_;  // program path -> path below the backup
+};
 
 // The backup written into a staging directory, the manifest line by line.
 class DiskSink : public core::BackupSink {
  public:
-  DiskSink(fs::path root, std::ofstream& manifest) : root_(std::move(root)), manifest_(manifest) {}
+  explicit DiskSink(fs::path root)
+      : root_(std::move(root)),
+        manifest_(root_ / kManifestPartial, std::ios::binary | std::ios::trunc) {
+    manifest_ << kHeader << '\n';
+  }
+  bool Opened() const { return manifest_.good(); }
 
   bool Directory(const Path& path, const core::Origin& origin) override {
-    Line line{'d', origin.index, origin.entry, 0, 0, "-", path, Unique(DiskPath(kTree, path))};
+    const std::optional<std::string> disk = Place(path);
+    if (!disk) return false;
     std::error_code error;
-    fs::create_directory(root_ / line.disk, error);
-    return !error && Emit(line);
+    fs::create_directory(root_ / *disk, error);
+    dirs_[path] = *disk;
+    return !error && Emit({'d', origin.index, origin.entry, 0, 0, "-", path, *disk});
   }
   bool BeginFile(const Path& path, std::int64_t size, const core::Origin& origin) override {
-    line_ = Line{'f',  origin.index, origin.entry, origin.parts,
-                 size, "-",          path,         Unique(DiskPath(kTree, path))};
+    const std::optional<std::string> disk = Place(path);
+    if (!disk) return false;
+    line_ = Line{'f', origin.index, origin.entry, origin.parts, size, "-", path, *disk};
     hash_.Reset();
     out_.open(root_ / line_.disk, std::ios::binary | std::ios::trunc);
     return out_.is_open();
@@ -136,55 +329,86 @@ class DiskSink : public core::BackupSink {
     return !out_.fail() && Emit(line_);
   }
   bool Memo(const std::string& name, const std::string& text) override {
-    Line line{'m',
-              name,
-              0,
-              1,
-              static_cast<std::int64_t>(text.size()),
-              platform::Sha256Hex(text),
-              {name},
-              DiskPath(kMemos, {name})};
     // The origin field has no room for blanks: a memo's own name is in the names.
-    line.index = "-";
+    const Line line{'m',
+                    "-",
+                    0,
+                    1,
+                    static_cast<std::int64_t>(text.size()),
+                    platform::Sha256Hex(text),
+                    {name},
+                    Unique(kMemos, DiskName(name))};
     std::ofstream out(root_ / line.disk, std::ios::binary | std::ios::trunc);
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
     out.close();
     return !out.fail() && Emit(line);
   }
+  // Ends the manifest with its end mark; false when it could not be written.
+  bool Close() {
+    manifest_ << kEndMark << ' ' << lines_ << '\n';
+    manifest_.close();
+    return !manifest_.fail();
+  }
 
  private:
-  // A file and a directory may share a name on the organizer (and names may
-  // differ in case only): the second one on disk gets a suffix.
-  std::string Unique(const std::string& disk) const {
-    std::string unique = disk;
+  // Below the place its directory got on disk.
+  std::optional<std::string> Place(const Path& path) {
+    const auto parent = dirs_.find(Path(path.begin(), path.end() - 1));
+    if (parent == dirs_.end()) return std::nullopt;
+    return Unique(parent->second, DiskName(path.back()));
+  }
+  // A file and a directory may share a name on the organizer, and names may
+  // differ in case only, which many disks do not tell apart (FAT, NTFS,
+  // macOS): the later one gets a suffix, whatever this disk tells apart.
+  std::string Unique(const std::string& dir, const std::string& name) {
+    std::set<std::string>& taken = taken_[dir];
+    std::string unique = name;
     std::error_code error;
-    for (int n = 2; fs::exists(root_ / unique, error); ++n)
-      unique = disk + "%~" + std::to_string(n);
-    return unique;
+    for (int n = 2; taken.count(memofs::UpperCase(unique)) != 0 ||
+                    fs::exists(fs::symlink_status(root_ / dir / unique, error));
+         ++n) {
+      unique = name + "%~" + std::to_string(n);
+    }
+    taken.insert(memofs::UpperCase(unique));
+    return dir + "/" + unique;
   }
 
   bool Emit(const Line& line) {
     manifest_ << Format(line);
+    ++lines_;
     return manifest_.good();
   }
 
   fs::path root_;
-  std::ofstream& manifest_;
+  std::ofstream manifest_;
   std::ofstream out_;
   Line line_;
   platform::Sha256 hash_;
+  std::map<Path, std::string> dirs_{{Path{}, kTree}};   // organizer path -> disk path
+  std::map<std::string, std::set<std::string>> taken_;  // disk directory -> names, upper case
+  long long lines_ = 0;
 };
 
 bool HoldsBackup(const fs::path& dir) {
-  std::ifstream in(dir / kManifest);
-  std::string first;
-  return in && std::getline(in, first) && first == kHeader;
+  const std::string header = std::string(kHeader) + "\n";
+  const Descriptor file = OpenBelow(dir, kManifest, Want::kFile);
+  std::string first(header.size(), '\0');
+  return file.valid() &&
+         ::read(file.get(), first.data(), first.size()) == static_cast<ssize_t>(first.size()) &&
+         first == header;
 }
 
 bool IsEmptyDirectory(const fs::path& dir) {
   std::error_code error;
   return fs::is_directory(dir, error) &&
          fs::directory_iterator(dir, error) == fs::directory_iterator();
+}
+
+// A directory that carries Tavo's mark, itself no link.
+bool Marked(const fs::path& dir, const char* mark) {
+  std::error_code error;
+  return fs::is_directory(fs::symlink_status(dir, error)) &&
+         fs::is_regular_file(fs::symlink_status(dir / mark, error));
 }
 
 int Refuse(MirrorEnv& env, const std::string& what, const std::string& reason) {
@@ -201,30 +425,52 @@ void SayResult(MirrorEnv& env, const std::string& what, const core::Result& resu
   }
 }
 
+// The manifest's lines, read whole or not at all: a file of its own (no
+// link), of bounded size and lines, ending with the end mark that counts them.
 std::vector<Line> ReadManifest(const fs::path& dir, std::string* fault) {
-  std::ifstream in(dir / kManifest, std::ios::binary);
-  std::string text;
-  if (!in || !std::getline(in, text) || text != kHeader) {
+  const Descriptor file = OpenBelow(dir, kManifest, Want::kFile);
+  const std::optional<std::string> text =
+      file.valid() ? ReadBounded(file.get(), kMaxManifest) : std::nullopt;
+  const std::string header = std::string(kHeader) + "\n";
+  if (!text || text->compare(0, header.size(), header) != 0) {
     *fault = "no backup here (no manifest starting \"" + std::string(kHeader) + "\")";
     return {};
   }
   std::vector<Line> lines;
-  for (int number = 2; std::getline(in, text); ++number) {
-    const std::optional<Line> line = Parse(text);
-    if (!line) {
-      *fault = "manifest line " + std::to_string(number) + " cannot be read";
+  int number = 2;
+  for (std::size_t p = header.size(); p < text->size(); ++number) {
+    const std::size_t end = text->find('\n', p);
+    const std::string shown = "manifest line " + std::to_string(number);
+    if (end == std::string::npos) {
+      *fault = shown + " is cut short";
       return {};
     }
-    lines.push_back(*line);
+    const std::string line = text->substr(p, end - p);
+    p = end + 1;
+    if (line.size() > kMaxLine) {
+      *fault = shown + " is too long";
+      return {};
+    }
+    if (line.compare(0, 4, std::string(kEndMark) + " ") == 0) {
+      if (line.substr(4) != std::to_string(lines.size())) {
+        *fault = shown + " does not count the lines before it";
+      } else if (p != text->size()) {
+        *fault = "the manifest goes on after its end (line " + std::to_string(number) + ")";
+      } else {
+        return lines;
+      }
+      return {};
+    }
+    const std::optional<Line> parsed = Parse(line);
+    if (!parsed) {
+      *fault = shown + " cannot be read";
+      return {};
+    }
+    lines.push_back(*parsed);
   }
-  return lines;
-}
-
-// Each file of the manifest against what the directory holds now.
-bool Matches(const fs::path& dir, const Line& line) {
-  if (line.kind == 'd') return fs::is_directory(dir / line.disk);
-  const auto held = HashFile(dir / line.disk);
-  return held && held->first == line.size && held->second == line.sha256;
+  *fault = "the manifest is cut short (no \"" + std::string(kEndMark) + "\" line after line " +
+           std::to_string(number - 1) + ")";
+  return {};
 }
 
 int Verify(MirrorEnv& env, const fs::path& dir) {
@@ -232,11 +478,170 @@ int Verify(MirrorEnv& env, const fs::path& dir) {
   const std::vector<Line> lines = ReadManifest(dir, &fault);
   if (!fault.empty()) return Refuse(env, dir.string(), fault);
   for (const Line& line : lines) {
-    if (!Matches(dir, line)) {
-      Refuse(env, line.disk, "differs from the manifest (size or SHA-256)");
+    switch (Compare(dir, line, env.cancel)) {
+      case Held::kSame:
+        break;
+      case Held::kDiffers:
+        Refuse(env, line.disk, "differs from the manifest (size or SHA-256)");
+        break;
+      case Held::kNotHeld:
+        Refuse(env, line.disk, NotHeld(line));
+        break;
+      case Held::kCancelled:
+        env.console.Count({core::Outcome::kCancelled, ""});
+        return kAllDone;
     }
   }
   return kAllDone;
+}
+
+// Where a backup goes, and how to name it to the user.
+struct Target {
+  fs::path path;
+  std::string shown;
+};
+
+// DIR, or what DIR links to, so that a link to an earlier backup on another
+// disk stays a link and its target is the one brought up to date.
+std::optional<Target> BackupTarget(MirrorEnv& env, const std::string& dir) {
+  std::error_code error;
+  Target target{fs::absolute(fs::path(dir), error).lexically_normal(), dir};
+  if (!target.path.has_filename()) target.path = target.path.parent_path();
+  while (target.shown.size() > 1 && target.shown.back() == '/') target.shown.pop_back();
+  if (fs::is_symlink(fs::symlink_status(target.path, error))) {
+    const fs::path resolved = fs::canonical(target.path, error);
+    if (error) {
+      Refuse(env, dir, "is a link to nothing that can be reached");
+      return std::nullopt;
+    }
+    target = {resolved, resolved.string()};
+  }
+  if (fs::exists(fs::symlink_status(target.path, error)) && !HoldsBackup(target.path) &&
+      !IsEmptyDirectory(target.path)) {
+    Refuse(env, dir, "exists and holds no earlier backup; give a new or empty directory");
+    return std::nullopt;
+  }
+  return target;
+}
+
+// A fresh staging directory with Tavo's mark; an unfinished one of an
+// earlier run (it carries the mark) makes way, anything else is in the way.
+bool MakeStaging(MirrorEnv& env, const fs::path& staging) {
+  std::error_code error;
+  if (fs::exists(fs::symlink_status(staging, error))) {
+    if (!Marked(staging, kUnfinished)) {
+      Refuse(env, staging.string(), "is in the way (not an unfinished backup)");
+      return false;
+    }
+    fs::remove_all(staging, error);
+  }
+  error.clear();
+  const bool made = fs::create_directory(staging, error);
+  if (made) {
+    fs::create_directory(staging / kTree, error);
+    if (!error) fs::create_directory(staging / kMemos, error);
+    if (!error && !std::ofstream(staging / kUnfinished).put('\n')) {
+      error = std::make_error_code(std::errc::io_error);
+    }
+  }
+  if (made && !error) return true;
+  if (made) fs::remove_all(staging, error);
+  Refuse(env, staging.string(), "cannot be written");
+  return false;
+}
+
+// Puts the directory `fresh` where `earlier` is and then removes the earlier
+// one, which must be Tavo's. No name but these two and one made for this run
+// is touched.
+std::error_code Replace(const fs::path& fresh, const fs::path& earlier) {
+  std::error_code error;
+  if (!fs::exists(fs::symlink_status(earlier, error)) || IsEmptyDirectory(earlier)) {
+    fs::rename(fresh, earlier, error);
+    return error;
+  }
+#ifdef __linux__
+  // One step: there is no moment without a backup in `earlier`.
+  if (::renameat2(AT_FDCWD, fresh.c_str(), AT_FDCWD, earlier.c_str(), RENAME_EXCHANGE) == 0) {
+    fs::remove_all(fresh, error);
+    return {};
+  }
+#endif
+  // Else the earlier one goes aside first, over an empty directory made for it.
+  std::string aside = earlier.string() + ".old-XXXXXX";
+  if (::mkdtemp(aside.data()) == nullptr) return {errno, std::generic_category()};
+  fs::rename(earlier, aside, error);
+  if (error) {
+    std::error_code ignored;
+    fs::remove(aside, ignored);
+    return error;
+  }
+  fs::rename(fresh, earlier, error);
+  if (error) {
+    std::error_code ignored;
+    fs::rename(aside, earlier, ignored);
+    return error;
+  }
+  fs::remove_all(aside, error);
+  return {};
+}
+
+// The new backup has all of it: it takes the earlier one's place.
+int SwapIn(MirrorEnv& env, const fs::path& staging, const Target& target) {
+  std::error_code error;
+  fs::remove(staging / kUnfinished, error);
+  if (const std::error_code failed = Replace(staging, target.path)) {
+    return Refuse(env, target.shown,
+                  "the new backup stays in " + staging.string() + ": " + failed.message());
+  }
+  return kAllDone;
+}
+
+// A backup with items left out goes beside the earlier one, never over it:
+// into DIR.incomplete, or the first of DIR.incomplete-2 ... that is free or
+// an incomplete backup of Tavo's.
+int KeepIncomplete(MirrorEnv& env, const fs::path& staging, const Target& target) {
+  std::error_code error;
+  if (!std::ofstream(staging / kIncomplete).put('\n')) {
+    return Refuse(env, target.shown, "the backup stays in " + staging.string());
+  }
+  for (int n = 1; n <= kIncompleteNames; ++n) {
+    const std::string suffix = ".incomplete" + (n == 1 ? "" : "-" + std::to_string(n));
+    const fs::path kept = target.path.string() + suffix;
+    if (fs::exists(fs::symlink_status(kept, error)) && !Marked(kept, kIncomplete)) continue;
+    if (const std::error_code failed = Replace(staging, kept)) {
+      return Refuse(env, target.shown,
+                    "the backup stays in " + staging.string() + ": " + failed.message());
+    }
+    fs::remove(kept / kUnfinished, error);
+    env.console.Error("backup", "not complete (an item failed); kept in " + target.shown + suffix +
+                                    (HoldsBackup(target.path)
+                                         ? ", the earlier backup in " + target.shown + " stands"
+                                         : ""));
+    return kAllDone;
+  }
+  return Refuse(env, target.shown,
+                "the backup stays in " + staging.string() + ": " + target.shown +
+                    ".incomplete and the names after it are in the way");
+}
+
+// The walk into `staging`, its manifest closed with the end mark when the
+// walk ran to its end; how far it got.
+core::BackupEnd WriteBackup(MirrorEnv& env, const fs::path& staging) {
+  DiskSink sink(staging);
+  if (!sink.Opened()) {
+    Refuse(env, staging.string(), "cannot be written");
+    return core::BackupEnd::kCut;
+  }
+  const core::BackupOutcome outcome = core::Backup(env.link, sink, env.console, env.cancel);
+  SayResult(env, "backup", outcome.result);
+  if (outcome.end == core::BackupEnd::kCut) return outcome.end;
+  std::error_code error;
+  if (!sink.Close() ||
+      (fs::rename(staging / kManifestPartial, staging / kManifest, error), error)) {
+    Refuse(env, (staging / kManifest).string(), "cannot be written on this computer");
+    return core::BackupEnd::kCut;
+  }
+  return outcome.end;
 }
 
 }  // namespace
@@ -323,55 +728,24 @@ std::optional<std::string> NameFromDisk(const std::string& disk) {
 }
 
 int BackupCommand(MirrorEnv& env, const std::string& dir, bool verify) {
-  std::error_code error;
-  const fs::path target = fs::absolute(fs::path(dir), error).lexically_normal();
-  fs::path base = target;
-  if (!base.has_filename()) base = base.parent_path();
-  const fs::path staging = base.string() + ".partial";
-  if (fs::exists(base, error) && !HoldsBackup(base) && !IsEmptyDirectory(base)) {
-    return Refuse(env, dir, "exists and holds no earlier backup; give a new or empty directory");
-  }
-  if (fs::exists(staging, error)) {
-    if (!fs::exists(staging / kUnfinished, error)) {
-      return Refuse(env, staging.string(), "is in the way (not an unfinished backup)");
-    }
+  const std::optional<Target> target = BackupTarget(env, dir);
+  if (!target) return kAllDone;
+  const fs::path staging = target->path.string() + ".partial";
+  if (!MakeStaging(env, staging)) return kAllDone;
+  const core::BackupEnd end = WriteBackup(env, staging);
+  if (end == core::BackupEnd::kCut) {
+    // Nothing half made stays behind: on a full disk it would keep the disk full.
+    std::error_code error;
     fs::remove_all(staging, error);
-  }
-  fs::create_directories(staging / kTree, error);
-  fs::create_directories(staging / kMemos, error);
-  std::ofstream(staging / kUnfinished).put('\n');
-  std::ofstream manifest(staging / "manifest.partial", std::ios::binary | std::ios::trunc);
-  if (error || !manifest) return Refuse(env, staging.string(), "cannot be written");
-  manifest << kHeader << '\n';
-  DiskSink sink(staging, manifest);
-  const core::Result result = core::Backup(env.link, sink, env.console, env.cancel);
-  manifest.close();
-  SayResult(env, "backup", result);
-  // Only a walk that ran to its end gives a manifest: any other leaves the
-  // earlier backup as it was and the unfinished one beside it.
-  if (result.outcome == core::Outcome::kCancelled || result.outcome == core::Outcome::kLinkFailed ||
-      (result.outcome == core::Outcome::kFailed &&
-       result.reason.find("computer") != std::string::npos) ||
-      manifest.fail()) {
-    std::cerr << "tavo-cli: backup: not complete; "
-              << (HoldsBackup(base) ? "the earlier backup in " + dir + " stands"
-                                    : "nothing was written to " + dir)
-              << "\n";
+    env.console.Error("backup",
+                      "not complete; " + (HoldsBackup(target->path)
+                                              ? "the earlier backup in " + target->shown + " stands"
+                                              : "nothing was written to " + target->shown));
     return kAllDone;
   }
-  fs::rename(staging / "manifest.partial", staging / kManifest, error);
-  fs::remove(staging / kUnfinished, error);
-  if (error) return Refuse(env, staging.string(), "cannot be completed: " + error.message());
-  const fs::path old = base.string() + ".old";
-  if (fs::exists(base, error)) {
-    fs::remove_all(old, error);
-    fs::rename(base, old, error);
-  }
-  if (!error) fs::rename(staging, base, error);
-  if (error)
-    return Refuse(env, dir, "the new backup stays in " + staging.string() + ": " + error.message());
-  fs::remove_all(old, error);
-  return verify ? Verify(env, base) : kAllDone;
+  if (end == core::BackupEnd::kItemsLeftOut) return KeepIncomplete(env, staging, *target);
+  const int swapped = SwapIn(env, staging, *target);
+  return verify && swapped == kAllDone ? Verify(env, target->path) : swapped;
 }
 
 int RestoreCommand(MirrorEnv& env, const std::string& dir) {
@@ -379,17 +753,31 @@ int RestoreCommand(MirrorEnv& env, const std::string& dir) {
   std::string fault;
   const std::vector<Line> lines = ReadManifest(root, &fault);
   if (!fault.empty()) return Refuse(env, dir, fault);
+  BackupFiles files(env.computer.files(), root);
   core::RestorePlan plan;
   // The manifest lists each directory before what lies below it.
   std::vector<std::pair<Path, core::RestoreDirectory*>> open{{Path{}, &plan.root}};
   for (const Line& line : lines) {
-    const std::string shown = core::FormatOrganizerPath(line.names);
-    if (line.kind != 'd' && !Matches(root, line)) {
-      Refuse(env, line.kind == 'm' ? line.disk : shown,
-             "changed since the backup (size or SHA-256 differs from the manifest); not restored");
-      continue;
+    const std::string shown = line.kind == 'm' ? line.disk : core::FormatOrganizerPath(line.names);
+    if (line.kind != 'd') {
+      switch (Compare(root, line, env.cancel)) {
+        case Held::kSame:
+          break;
+        case Held::kDiffers:
+          Refuse(env, shown,
+                 "changed since the backup (size or SHA-256 differs from the manifest); not "
+                 "restored");
+          continue;
+        case Held::kNotHeld:
+          Refuse(env, shown, NotHeld(line) + "; not restored");
+          continue;
+        case Held::kCancelled:
+          env.console.Count({core::Outcome::kCancelled, ""});
+          return kAllDone;
+      }
     }
     const std::optional<std::string> source = env.computer.ProgramPath((root / line.disk).string());
+    if (source) files.Add(*source, line.disk);
     if (line.kind == 'm') {
       if (source) plan.memos.push_back({line.names.back(), *source});
       continue;
@@ -408,8 +796,7 @@ int RestoreCommand(MirrorEnv& env, const std::string& dir) {
       into.files.push_back({line.names.back(), *source, line.size, line.entry});
     }
   }
-  const core::Result result =
-      core::Restore(env.link, env.computer.files(), plan, env.console, env.cancel);
+  const core::Result result = core::Restore(env.link, files, plan, env.console, env.cancel);
   SayResult(env, "restore", result);
   return kAllDone;
 }

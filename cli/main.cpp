@@ -4,6 +4,7 @@
 #ifndef _WIN32
 #include <QCoreApplication>
 #endif
+#include <csignal>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -48,7 +49,8 @@ a terminal on standard input the question is asked. Ctrl-C stops after the
 exchange under way and says what was done; a second Ctrl-C ends at once.
 
 Exit status: 0 all done; 1 some items failed or were skipped; 2 usage;
-3 the organizer could not be reached, stopped answering or refused a write.)";
+3 the organizer could not be reached, stopped answering or refused a write;
+130 (ended by SIGINT) after a Ctrl-C.)";
 
 class ConsoleHost : public link::LinkHost {
  public:
@@ -533,7 +535,7 @@ int Main(int argc, char** argv) {
   if (probe->parsed()) return Probe(link, port.DeviceName());
 
   core::CancelToken cancel;
-  platform::StopOnInterrupt(cancel);
+  platform::StopOnInterrupt(&cancel);
 
   Console console(options.force        ? Clobber::kForce
                   : options.no_clobber ? Clobber::kNoClobber
@@ -574,7 +576,21 @@ int Main(int argc, char** argv) {
   console.Finish();
   // A Ctrl-C after the last test changed nothing: all was done.
   if (cancel.Cancelled() && console.ExitStatus() != kAllDone) console.SayCancelled();
+  platform::StopOnInterrupt(nullptr);
   return status != kAllDone ? status : console.ExitStatus();
+}
+
+// After a Ctrl-C the program ends as interrupted, once it has said what was
+// done: its caller sees SIGINT (a shell's status 130) and stops in turn.
+int EndInterrupted(int status) {
+  if (!platform::Interrupted()) return status;
+  std::cout.flush();
+  std::cerr.flush();
+#ifndef _WIN32
+  std::signal(SIGINT, SIG_DFL);
+  std::raise(SIGINT);
+#endif
+  return 128 + SIGINT;
 }
 
 }  // namespace
@@ -582,7 +598,7 @@ int Main(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   try {
-    return tavo::cli::Main(argc, argv);
+    return tavo::cli::EndInterrupted(tavo::cli::Main(argc, argv));
   } catch (const std::exception& e) {
     // Nothing below should throw; if it does, say so rather than abort.
     std::cerr << "tavo-cli: " << e.what() << "\n";

@@ -39,7 +39,7 @@ bool Session::EnsureMemoView() {
   state_.DirectoryTable.clear();
   state_.DirectoryTable.push_back({"..", memofs::kTypeParent, 0, 0, 0});
   const link::DirResult dir = link::DirExchange(link_, [&](const std::string& name, bool is_name) {
-    if (is_name && !memofs::StartsWith(name, memofs::kRootIndexName)) {
+    if (is_name && !memofs::FileSystemMemo(name)) {
       state_.DirectoryTable.push_back({name, memofs::kTypeFile, 0, 0, 0});
       memos_.push_back(name);
     }
@@ -71,8 +71,7 @@ Result Session::FetchMemo(const std::string& name, const std::string& target) {
     const Item item = MemoItem(name, target);
     if (std::find(memos_.begin(), memos_.end(), name) == memos_.end()) {
       End(item,
-          {Outcome::kFailed,
-           memofs::StartsWith(name, memofs::kRootIndexName) ? kFileSystemName : "no such memo"});
+          {Outcome::kFailed, memofs::FileSystemMemo(name) ? kFileSystemName : "no such memo"});
       return;
     }
     Report(core::Step::kCopyMemo, item);
@@ -204,8 +203,7 @@ Result Session::DeleteMemo(const std::string& name) {
     const auto listed = std::find(memos_.begin(), memos_.end(), name);
     if (listed == memos_.end()) {
       End(item,
-          {Outcome::kFailed,
-           memofs::StartsWith(name, memofs::kRootIndexName) ? kFileSystemName : "no such memo"});
+          {Outcome::kFailed, memofs::FileSystemMemo(name) ? kFileSystemName : "no such memo"});
       return;
     }
     Report(core::Step::kDeleteMemo, item);

@@ -69,21 +69,31 @@ class Backupper {
   Backupper(link::SerialLink& link, BackupSink& sink, Feedback& feedback, CancelToken& cancel)
       : link_(link), sink_(sink), feedback_(feedback), cancel_(cancel) {}
 
-  Result Run() {
+  BackupOutcome Run() {
+    bool full = false;
     const Result ended = mirror::Unwinding(link_, [&] {
       try {
         names_ = mirror::ListNames(link_, cancel_);
         const std::string root = memofs::kRootIndexName;
-        if (names_.count(root) != 0) Walk(root, mirror::ReadText(link_, root), {});
+        if (names_.count(root) != 0) {
+          Walk(root, mirror::ReadText(link_, root), {});
+        } else if (const std::optional<std::string> text = UnlistedRoot()) {
+          End(Item{}, {Outcome::kFailed,
+                       "the organizer's listing left out the root index fs0; what else it left "
+                       "out is not in the backup"});
+          Walk(root, *text, {});
+        }
         for (const std::string& name : names_) {
-          if (!memofs::StartsWith(name, memofs::kRootIndexName)) MemoOut(name);
+          if (!memofs::FileSystemMemo(name)) MemoOut(name);
         }
       } catch (const Full&) {
+        full = true;
         worst_ = Heavier(worst_, {Outcome::kFailed, "cannot be written on this computer"});
       }
     });
     worst_ = Heavier(worst_, ended);
-    return worst_;
+    if (full || !ended.Done()) return {worst_, BackupEnd::kCut};
+    return {worst_, worst_.Done() ? BackupEnd::kComplete : BackupEnd::kItemsLeftOut};
   }
 
  private:
@@ -94,6 +104,14 @@ class Backupper {
     if (written) return;
     End(item, {Outcome::kFailed, "cannot be written on this computer"});
     throw Full{};
+  }
+  // A listing without "fs0" proves no unused file system, as a cut or lying
+  // one looks the same: the root's own "get" decides. Its text, if there.
+  std::optional<std::string> UnlistedRoot() {
+    link::GetResult got = link::GetExchange(link_, memofs::kRootIndexName);
+    if (got.found == link::Word::kOther) return std::nullopt;
+    if (!got.ok) throw LineDown{SilenceOrGarble(got.found == link::Word::kTimedOut)};
+    return std::move(got.text);
   }
   void StopHere() {
     if (cancel_.Cancelled()) throw mirror::Stopped{};
@@ -210,8 +228,9 @@ class LiveSource : public memofs::MemoSource {
 
 }  // namespace
 
-Result Backup(link::SerialLink& link, BackupSink& sink, Feedback& feedback, CancelToken& cancel) {
-  if (!link.IsOpen()) return {Outcome::kLinkFailed, "the link is not open"};
+BackupOutcome Backup(link::SerialLink& link, BackupSink& sink, Feedback& feedback,
+                     CancelToken& cancel) {
+  if (!link.IsOpen()) return {{Outcome::kLinkFailed, "the link is not open"}, BackupEnd::kCut};
   return Backupper(link, sink, feedback, cancel).Run();
 }
 
@@ -242,7 +261,7 @@ Result RemoveOrphans(link::SerialLink& link, const memofs::CheckReport& report, 
       if (cancel.Cancelled()) return Heavier(worst, {Outcome::kCancelled, "cancelled"});
       const Item item{{name}, "", true};
       // Only the file system's own memos: a plain memo is never an orphan.
-      if (!memofs::StartsWith(name, memofs::kRootIndexName)) {
+      if (!memofs::FileSystemMemo(name)) {
         feedback.Ended(item, {Outcome::kFailed, "not a file system memo"});
         worst = Heavier(worst, {Outcome::kFailed, "not a file system memo"});
         continue;

@@ -37,11 +37,24 @@ class BackupSink {
   virtual bool Memo(const std::string& name, const std::string& text) = 0;
 };
 
+// How far a backup got: all of it; to its end with items left out (each
+// reported as it failed); or cut short by a Cancel, the line, or a computer
+// that took no more.
+enum class BackupEnd { kComplete, kItemsLeftOut, kCut };
+struct BackupOutcome {
+  Result result;
+  BackupEnd end = BackupEnd::kComplete;
+};
+
 // Reads everything: one "dir", each index once ("get"), each non-empty part
-// once ("getx" of exactly its length), each plain memo once. A directory
-// whose index is missing, or a file with a part missing or damaged numbers,
-// ends as kFailed and is left out; the rest goes on.
-Result Backup(link::SerialLink& link, BackupSink& sink, Feedback& feedback, CancelToken& cancel);
+// once ("getx" of exactly its length), each memo the file system does not
+// make once. A root index the listing leaves out is asked for ("get"): when
+// it is there after all, the tree is read and the listing, which may have
+// left out more, counts as a failed item. A directory whose index is missing,
+// or a file with a part missing or damaged numbers, ends as kFailed and is
+// left out; the rest goes on.
+BackupOutcome Backup(link::SerialLink& link, BackupSink& sink, Feedback& feedback,
+                     CancelToken& cancel);
 
 // What a restore stores. Entry numbers are the backup's, kept where free.
 struct RestoreFile {

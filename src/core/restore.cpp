@@ -364,8 +364,7 @@ class Restorer {
   void MemoIn(const RestoreMemo& memo) {
     StopHere();
     const Item item{{memo.name}, memo.source, true};
-    if (!memofs::StorableName(memo.name, false) ||
-        memofs::StartsWith(memo.name, memofs::kRootIndexName)) {
+    if (!memofs::StorableName(memo.name, false) || memofs::FileSystemMemo(memo.name)) {
       End(item, {Outcome::kFailed, "not a plain memo name"});
       return;
     }

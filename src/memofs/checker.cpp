@@ -1,5 +1,7 @@
 #include "memofs/checker.h"
 
+#include <algorithm>
+#include <limits>
 #include <optional>
 #include <set>
 #include <utility>
@@ -59,7 +61,7 @@ class Walker {
 
   void Orphans() {
     for (const std::string& name : memos_.Names()) {
-      if (name.rfind(kRootIndexName, 0) == 0 && reached_.count(name) == 0) {
+      if (FileSystemMemo(name) && reached_.count(name) == 0) {
         report_.orphans.push_back(name);
       }
     }
@@ -152,8 +154,8 @@ CheckReport CheckMemoFileSystem(MemoSource& source) {
   Walker walker(source, report);
   // An organizer whose file system was never used has no root yet: the
   // client makes it on its first look.
-  const auto first = source.Names().lower_bound(kRootIndexName);
-  if (first == source.Names().end() || !StartsWith(*first, kRootIndexName)) return report;
+  const std::set<std::string>& names = source.Names();
+  if (std::none_of(names.begin(), names.end(), FileSystemMemo)) return report;
   walker.Directory(kRootIndexName);
   walker.Orphans();
   return report;

@@ -17,6 +17,17 @@ bool StartsWith(const std::string& text, const std::string& prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;
 }
 
+bool FileSystemMemo(const std::string& name) {
+  const std::string root = kRootIndexName;
+  if (!StartsWith(name, root) || name.size() > kMaxMemoName) return false;
+  for (std::size_t p = root.size(); p < name.size();) {
+    const std::size_t end = std::min(name.find_first_not_of("0123456789", p + 1), name.size());
+    if (name[p] != '_' || end == p + 1) return false;
+    p = end;
+  }
+  return true;
+}
+
 bool StorableName(const std::string& name, bool in_index) {
   // A line end or character 0 would break the command line or the index
   // entry; in an index, character 255 reads back as a blank.

@@ -8,6 +8,10 @@ namespace tavo::memofs {
 // Blanks (character 32) only, as names are shown and typed.
 std::string Trim(const std::string& text);
 bool StartsWith(const std::string& text, const std::string& prefix);
+// Whether a memo name is one the file system makes: "fs0", then any number
+// of "_" and decimal digits, at most 20 characters (indexes and parts). Any
+// other name is a plain memo however it begins ("fs0 ideas", "fs0x").
+bool FileSystemMemo(const std::string& name);
 // Whether a name survives a command line (and, in_index, an index entry).
 bool StorableName(const std::string& name, bool in_index);
 // Whether an organizer name can be one level below a computer directory

@@ -63,8 +63,8 @@ BOOL WINAPI OnControl(DWORD event) {
 
 }  // namespace
 
-void StopOnInterrupt(core::CancelToken& token) {
-  g_token.store(&token);
+void StopOnInterrupt(core::CancelToken* token) {
+  g_token.store(token);
   SetConsoleCtrlHandler(OnControl, TRUE);
 }
 
@@ -117,8 +117,9 @@ extern "C" void OnSignal(int) { Interrupt(); }
 
 }  // namespace
 
-void StopOnInterrupt(core::CancelToken& token) {
-  g_token.store(&token);
+void StopOnInterrupt(core::CancelToken* token) {
+  g_token.store(token);
+  if (token == nullptr) return;
   struct sigaction interrupt {};
   interrupt.sa_handler = OnSignal;
   interrupt.sa_flags = SA_RESETHAND;  // a second Ctrl-C ends the program at once

@@ -19,9 +19,9 @@ void UseUtf8Console();
 
 // The first Ctrl-C (on Windows also Ctrl-Break and closing the console)
 // sets `token`, so the exchange under way ends and the command stops; a
-// second one ends the program at once. The token must outlive the program's
-// use of it.
-void StopOnInterrupt(core::CancelToken& token);
+// second one ends the program at once. nullptr forgets the token (before it
+// goes), and later interrupts are only noted.
+void StopOnInterrupt(core::CancelToken* token);
 // Whether such an interrupt came.
 bool Interrupted();
 

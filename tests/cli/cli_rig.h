@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <thread>
 
 #include "commands/sim_rig.h"
 #include "memofs/checker.h"
@@ -34,7 +36,8 @@ struct Bench {
   TempDir logs;
   sim::Organizer organizer;
   std::atomic<pid_t> child{0};
-  std::string cwd;  // where the program runs, when not `start`
+  std::string cwd;        // where the program runs, when not `start`
+  bool terminal = false;  // standard error a terminal, as a person's would be
   // Runs on the server's thread with each transcript line.
   std::function<void(const std::string&)> on_line;
   // Runs once the pseudo-terminal is there, before the program starts; it
@@ -53,11 +56,14 @@ struct Bench {
     EXPECT_TRUE(server.Link((start.path() / "com2").string()));
     if (on_served) on_served(server.SlavePath(), args);
     const fs::path out = logs.path() / "out", err = logs.path() / "err";
+    Terminal tty;
+    if (terminal) tty.Open();
     const pid_t pid = ::fork();
     if (pid == 0) {
       if (::chdir(cwd.empty() ? start.path().c_str() : cwd.c_str()) != 0) ::_exit(127);
       const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      const int e = terminal ? ::open(tty.slave.c_str(), O_RDWR | O_NOCTTY)
+                             : ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
       const int in = ::open("/dev/null", O_RDONLY);
       ::dup2(o, 1), ::dup2(e, 2), ::dup2(in, 0);
       // Not the server's end of the line: a hang-up must reach the program.
@@ -74,8 +80,40 @@ struct Bench {
     child = 0;
     server.Stop();
     organizer.SetTranscriptSink({});
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), Read(out), Read(err)};
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), Read(out),
+            terminal ? tty.Drained() : Read(err)};
   }
+  // A pseudo-terminal whose output is gathered as it comes.
+  struct Terminal {
+    int master = -1, slave_held = -1;
+    std::string slave, text;
+    std::thread reader;
+    void Open() {
+      master = ::posix_openpt(O_RDWR | O_NOCTTY);
+      ASSERT_GE(master, 0);
+      ASSERT_EQ(::grantpt(master), 0);
+      ASSERT_EQ(::unlockpt(master), 0);
+      slave = ::ptsname(master);
+      slave_held = ::open(slave.c_str(), O_RDWR | O_NOCTTY);  // no hang-up before the child's
+      reader = std::thread([this] {
+        char buffer[4096];
+        for (ssize_t got; (got = ::read(master, buffer, sizeof buffer)) > 0;) {
+          text.append(buffer, static_cast<std::size_t>(got));
+        }
+      });
+    }
+    std::string Drained() {
+      ::close(slave_held);
+      slave_held = -1;
+      reader.join();
+      return text;
+    }
+    ~Terminal() {
+      if (slave_held >= 0) ::close(slave_held);
+      if (reader.joinable()) reader.join();
+      if (master >= 0) ::close(master);
+    }
+  };
   static std::string Read(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});

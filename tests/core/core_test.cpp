@@ -332,7 +332,7 @@ TEST(Core, ListingsEndOnCancelOrAtOnce) {
       {"backup",
        [](CoreRig& r) {
          NullSink sink;
-         return core::Backup(r.link, sink, r, r.cancel);
+         return core::Backup(r.link, sink, r, r.cancel).result;
        },
        true},
       {"check", [](CoreRig& r) { return core::CheckOrganizer(r.link, false, r.cancel).result; },

@@ -5,9 +5,9 @@
 // what exists, changes no file or plain memo that was there; a repair never
 // takes away a file that could be read, nor any plain memo.
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -224,7 +224,7 @@ void CheckRepair(Rig& rig, FuzzedDataProvider& in) {
   const core::CheckOutcome checked = core::CheckOrganizer(rig.link, true, rig.cancel);
   if (!checked.result.Done() || checked.report.orphans.empty()) return;
   Misbehave(rig, in);
-  core::RemoveOrphans(rig.link, checked.report.orphans, rig, rig.cancel);
+  core::RemoveOrphans(rig.link, checked.report, rig, rig.cancel);
   const Memos after = rig.organizer.Texts();
   Check(Read(after) == was, "a repair takes away no readable file and no plain memo");
   for (const auto& [name, text] : before) {
@@ -243,7 +243,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   Misbehave(source, in);
   MemorySink sink;
-  const core::Result backed_up = core::Backup(source.link, sink, source, source.cancel);
+  const core::Result backed_up = core::Backup(source.link, sink, source, source.cancel).result;
   if (backed_up.Done()) CheckBackup(source_texts, readable, sink);
 
   Rig target;

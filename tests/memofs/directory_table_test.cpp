@@ -4,6 +4,8 @@
 
 #include <random>
 
+#include "memofs/names.h"
+
 namespace tavo::memofs {
 namespace {
 
@@ -33,6 +35,14 @@ TEST(DirectoryTable, MemoNames) {
   EXPECT_EQ(PartName("fs0_3_2", 12, 12), "fs0_3_2_12");
   EXPECT_EQ(PartName("fs0_1", 0, 0), "fs0_1_0");
   EXPECT_EQ(PartName("fs0_1", 7, 100), "fs0_1_007");
+  // Only names the file system makes are its own; the rest are plain memos.
+  for (const char* name : {"fs0", "fs0_3", "fs0_3_2_07", "fs0_1_2_3_4_5_6_7_89"}) {
+    EXPECT_TRUE(FileSystemMemo(name)) << name;
+  }
+  for (const char* name : {"fs0 ideas", "fs0x", "fs01", "fs0_", "fs0__1", "fs0_1_", "fs0_a", "fs",
+                           "Fs0", "fs0_1_2_3_4_5_6_7_8_9", ""}) {
+    EXPECT_FALSE(FileSystemMemo(name)) << name;
+  }
 }
 
 // The fast sort against the classic exchange sort, equal keys and bytes above

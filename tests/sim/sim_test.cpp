@@ -94,7 +94,7 @@ TEST(Organizer, StoreKeepsEveryNameAcrossARestart) {
 // one at a time when asked, and one word to every "get ".
 TEST(Organizer, HostileModeSaysWhatItIsTold) {
   for (const char* bad :
-       {"", "count", "count=-1", "pace=0", "pace=x", "get=", "loud=1", "count=1,"}) {
+       {"", "count", "count=-1", "pace=0", "pace=x", "get=", "hide=", "loud=1", "count=1,"}) {
     EXPECT_FALSE(ParseHostility(bad)) << bad;
   }
   Organizer o;
@@ -118,6 +118,11 @@ TEST(Organizer, HostileModeSaysWhatItIsTold) {
   o.SendPacedLine();
   o.SendPacedLine();
   EXPECT_EQ(o.TakeOutput(), "a\nok\n");
+  // A hidden memo is left out of the listing only.
+  o.SetHostility(*ParseHostility("hide=a"));
+  o.PutText("b", "bee");
+  EXPECT_EQ(Ask(o, {"dir\n"}), "1\nb\nok\n");
+  EXPECT_NE(Ask(o, {"get a\n"}).find("found\n"), std::string::npos);
 }
 
 }  // namespace

@@ -107,6 +107,8 @@ std::optional<Hostility> ParseHostility(std::string_view text) {
       paced = true;
     } else if (key == "get" && !value.empty() && value.find('\n') == std::string::npos) {
       hostility.get_word = value;
+    } else if (key == "hide" && !value.empty() && value.find('\n') == std::string::npos) {
+      hostility.hidden = value;
     } else {
       return std::nullopt;
     }
@@ -418,21 +420,27 @@ void Organizer::ReplyBlock(std::string block) {
   output_ += block;
 }
 
+std::vector<std::string> Organizer::Listed() const {
+  std::vector<std::string> names;
+  for (const auto& [name, image] : memos_) {
+    if (hostility_.hidden.empty() || name != hostility_.hidden) names.push_back(name);
+  }
+  return names;
+}
+
 void Organizer::Dir() {
+  std::vector<std::string> names = Listed();
   if (hostility_.line_seconds > 0) {
-    const long long count = hostility_.dir_count.value_or(static_cast<long long>(memos_.size()));
+    const long long count = hostility_.dir_count.value_or(static_cast<long long>(names.size()));
     Reply(std::to_string(count));
-    paced_names_.clear();
-    for (const auto& [name, image] : memos_) {
-      if (static_cast<long long>(paced_names_.size()) == count) break;
-      paced_names_.push_back(name);
-    }
+    if (static_cast<long long>(names.size()) > count) names.resize(static_cast<std::size_t>(count));
+    paced_names_ = std::move(names);
     paced_sent_ = 0;
     paced_left_ = count + 1;
     return;
   }
-  Reply(std::to_string(memos_.size()));
-  for (const auto& [name, image] : memos_) Reply(name);
+  Reply(std::to_string(names.size()));
+  for (const std::string& name : names) Reply(name);
   ReplyWord("ok", true);
 }
 

@@ -57,12 +57,15 @@ std::optional<Fault> ParseFault(std::string_view text);
 //  pace=S    "dir" sends each line after its count S seconds after the one
 //            before (at least 0.001; the default when count is given)
 //  get=WORD  every "get " is answered with the one line WORD
+//  hide=NAME "dir" leaves out the memo NAME, which is there for every other
+//            command (a lying or cut listing)
 // The lines of such a "dir" are made one at a time as they fall due, so a
 // count of 10^9 costs nothing until they are read; a new command ends them.
 struct Hostility {
   std::optional<long long> dir_count;
   double line_seconds = 0;  // 0: "dir" is not paced
   std::string get_word;     // empty: "get " answers as usual
+  std::string hidden;       // empty: "dir" lists every memo
 };
 std::optional<Hostility> ParseHostility(std::string_view text);
 inline constexpr double kMinLineSeconds = 0.001;
@@ -132,6 +135,8 @@ class Organizer {
   void StartExchange();
   bool FaultNow(FaultKind kind) const;
   void Dir();
+  // What "dir" shows of the memos: all but the hidden one.
+  std::vector<std::string> Listed() const;
   void Get(const std::string& name);
   void Getx(const std::string& name);
   void GetxCount(std::size_t count);
