@@ -2,7 +2,6 @@
 // computer, with a manifest that keeps every name's exact bytes.
 #include "cli/backup_dir.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +13,7 @@
 #include <iostream>
 #include <map>
 #include <memory>
+#include <random>
 #include <set>
 #include <sstream>
 #include <utility>
@@ -22,6 +22,7 @@
 #include "core/organizer_path.h"
 #include "memofs/directory_table.h"
 #include "memofs/names.h"
+#include "platform/safe_files.h"
 #include "platform/sha256.h"
 
 namespace tavo::cli {
@@ -143,42 +144,16 @@ class Descriptor {
 
  private:
   void Close() {
-    if (fd_ >= 0) ::close(fd_);
+    platform::CloseDescriptor(fd_);
     fd_ = -1;
   }
   int fd_ = -1;
 };
 
-enum class Want { kFile, kDirectory };
+using platform::Want;
 
-// What lies at `relative` below `dir`, opened without following a link at
-// any level below `dir`: a regular file or a directory, as wanted, or none.
-// A device or fifo is not even opened.
-Descriptor OpenBelow(const fs::path& dir, const std::string& relative, Want want) {
-  Descriptor at(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  for (std::size_t p = 0; at.valid();) {
-    const std::size_t slash = relative.find('/', p);
-    const std::string level = relative.substr(p, slash - p);
-    if (slash != std::string::npos) {
-      at = Descriptor(
-          ::openat(at.get(), level.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-      p = slash + 1;
-      continue;
-    }
-    struct stat seen {};
-    if (::fstatat(at.get(), level.c_str(), &seen, AT_SYMLINK_NOFOLLOW) != 0) return {};
-    if (want == Want::kFile ? !S_ISREG(seen.st_mode) : !S_ISDIR(seen.st_mode)) return {};
-    const int flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC |
-                      (want == Want::kDirectory ? O_DIRECTORY : 0);
-    Descriptor opened(::openat(at.get(), level.c_str(), flags));
-    struct stat held {};
-    if (!opened.valid() || ::fstat(opened.get(), &held) != 0 || held.st_ino != seen.st_ino ||
-        held.st_dev != seen.st_dev) {
-      return {};
-    }
-    return opened;
-  }
-  return {};
+Descriptor OpenHeld(const fs::path& dir, const std::string& relative, Want want) {
+  return Descriptor(platform::OpenBelow(dir, relative, want));
 }
 
 // Up to `limit` bytes of a file, or nothing when it holds more or cannot be read.
@@ -199,9 +174,9 @@ enum class Held { kSame, kDiffers, kNotHeld, kCancelled };
 
 Held Compare(const fs::path& dir, const Line& line, const core::CancelToken& cancel) {
   if (line.kind == 'd') {
-    return OpenBelow(dir, line.disk, Want::kDirectory).valid() ? Held::kSame : Held::kNotHeld;
+    return OpenHeld(dir, line.disk, Want::kDirectory).valid() ? Held::kSame : Held::kNotHeld;
   }
-  const Descriptor file = OpenBelow(dir, line.disk, Want::kFile);
+  const Descriptor file = OpenHeld(dir, line.disk, Want::kFile);
   struct stat held {};
   if (!file.valid() || ::fstat(file.get(), &held) != 0) return Held::kNotHeld;
   if (held.st_size != line.size) return Held::kDiffers;
@@ -284,7 +259,7 @@ class BackupFiles : public core::ComputerFiles {
  private:
   Descriptor Open(const std::string& program) const {
     const auto it = disk_.find(program);
-    return it == disk_.end() ? Descriptor() : OpenBelow(root_, it->second, Want::kFile);
+    return it == disk_.end() ? Descriptor() : OpenHeld(root_, it->second, Want::kFile);
   }
 
   core::ComputerFiles& files_;
@@ -391,7 +366,7 @@ class DiskSink : public core::BackupSink {
 
 bool HoldsBackup(const fs::path& dir) {
   const std::string header = std::string(kHeader) + "\n";
-  const Descriptor file = OpenBelow(dir, kManifest, Want::kFile);
+  const Descriptor file = OpenHeld(dir, kManifest, Want::kFile);
   std::string first(header.size(), '\0');
   return file.valid() &&
          ::read(file.get(), first.data(), first.size()) == static_cast<ssize_t>(first.size()) &&
@@ -428,7 +403,7 @@ void SayResult(MirrorEnv& env, const std::string& what, const core::Result& resu
 // The manifest's lines, read whole or not at all: a file of its own (no
 // link), of bounded size and lines, ending with the end mark that counts them.
 std::vector<Line> ReadManifest(const fs::path& dir, std::string* fault) {
-  const Descriptor file = OpenBelow(dir, kManifest, Want::kFile);
+  const Descriptor file = OpenHeld(dir, kManifest, Want::kFile);
   const std::optional<std::string> text =
       file.valid() ? ReadBounded(file.get(), kMaxManifest) : std::nullopt;
   const std::string header = std::string(kHeader) + "\n";
@@ -550,36 +525,42 @@ bool MakeStaging(MirrorEnv& env, const fs::path& staging) {
   return false;
 }
 
+// A name beside `earlier` that nothing holds now: EARLIER.old-XXXXXX.
+fs::path AsideName(const fs::path& earlier) {
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char suffix[16];
+    std::snprintf(suffix, sizeof suffix, ".old-%06x", random() & 0xffffffu);
+    const fs::path aside = earlier.string() + suffix;
+    std::error_code error;
+    if (!fs::exists(fs::symlink_status(aside, error)) && !error) return aside;
+  }
+  return {};
+}
+
 // Puts the directory `fresh` where `earlier` is and then removes the earlier
 // one, which must be Tavo's. No name but these two and one made for this run
 // is touched.
 std::error_code Replace(const fs::path& fresh, const fs::path& earlier) {
   std::error_code error;
-  if (!fs::exists(fs::symlink_status(earlier, error)) || IsEmptyDirectory(earlier)) {
-    fs::rename(fresh, earlier, error);
-    return error;
-  }
-#ifdef __linux__
+  // An empty directory is nobody's backup (Windows renames over none).
+  if (IsEmptyDirectory(earlier)) fs::remove(earlier, error);
+  if (!fs::exists(fs::symlink_status(earlier, error)))
+    return platform::RenameNoReplace(fresh, earlier);
   // One step: there is no moment without a backup in `earlier`.
-  if (::renameat2(AT_FDCWD, fresh.c_str(), AT_FDCWD, earlier.c_str(), RENAME_EXCHANGE) == 0) {
+  if (platform::ExchangeDirectories(fresh, earlier)) {
     fs::remove_all(fresh, error);
     return {};
   }
-#endif
-  // Else the earlier one goes aside first, over an empty directory made for it.
-  std::string aside = earlier.string() + ".old-XXXXXX";
-  if (::mkdtemp(aside.data()) == nullptr) return {errno, std::generic_category()};
-  fs::rename(earlier, aside, error);
-  if (error) {
-    std::error_code ignored;
-    fs::remove(aside, ignored);
-    return error;
-  }
-  fs::rename(fresh, earlier, error);
-  if (error) {
+  // Else the earlier one goes aside first, under a name of this run's that
+  // nothing holds.
+  const fs::path aside = AsideName(earlier);
+  if (aside.empty()) return std::make_error_code(std::errc::file_exists);
+  if (const std::error_code moved = platform::RenameNoReplace(earlier, aside)) return moved;
+  if (const std::error_code moved = platform::RenameNoReplace(fresh, earlier)) {
     std::error_code ignored;
     fs::rename(aside, earlier, ignored);
-    return error;
+    return moved;
   }
   fs::remove_all(aside, error);
   return {};

@@ -98,6 +98,27 @@ check "probe" win "${W[@]}" probe
 check "check --deep" win "${W[@]}" check --deep
 check "the store is whole" "$sim" --check "$work/store"
 
+# Names that differ only in case, and names Windows cannot hold: get skips
+# the latter with a warning and copies the rest; backups keep all of them.
+mkdir -p "$work/l/odd/Odd"
+for f in Notes notes "aux.txt" "what?" "dot." "a:b" plain; do printf '%s' "$f" >"$work/l/odd/Odd/$f"; done
+printf 'upper' >"$work/l/odd/IDEA"
+printf 'lower' >"$work/l/odd/idea"
+(cd "$work/l/odd" && "$lin" --quiet "${L[@]}" put Odd / && "$lin" --quiet "${L[@]}" memos put IDEA idea) ||
+  bad "linux put of the odd names"
+win "${W[@]}" get /Odd . >/dev/null 2>"$work/odd.err"
+status=$?
+check "get of names Windows cannot hold ends 1 (status $status)" test "$status" -eq 1
+for f in "aux.txt" "what?" "dot." "a:b"; do
+  check "get warns of $f" grep -qF "/Odd/$f" "$work/odd.err"
+done
+check "get copies the rest" test "$(cat "$work/w/Odd/plain")" = plain
+# Wine's disk, like NTFS, is blind to case: the second twin is refused, not
+# written over the first.
+twin=$(ls "$work/w/Odd" | grep -i '^notes$')
+check "one case twin is fetched whole ($twin)" test "$(cat "$work/w/Odd/$twin")" = "$twin"
+check "the other is refused" grep -qiF "/Odd/notes: another name of this copy" "$work/odd.err"
+
 # Backups from both systems are the same, and each restores on the other.
 check "backup on Windows" win "${W[@]}" backup --verify wb
 linux "${L[@]}" backup --verify "$work/l/lb" || bad "linux backup"
