@@ -1,8 +1,10 @@
 // Tavo (Client) on the Windows API: everything the window needs is built here
 // once and handed down; the window's load event then runs the start-up sequence.
 
-#include <shlobj.h>
+// clang-format off: the system header first, the others need its types.
 #include <windows.h>
+// clang-format on
+#include <shlobj.h>
 
 #include <filesystem>
 #include <string>
