@@ -117,6 +117,82 @@ void Dialog::SetClientTwips(double width, double height) {
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+namespace {
+
+RECT RectIn(HWND parent, HWND control) {
+  RECT rect{};
+  ::GetWindowRect(control, &rect);
+  ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+int TextWidth(HWND control, const std::wstring& text) {
+  HDC dc = ::GetDC(control);
+  HGDIOBJ old =
+      ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0)));
+  SIZE size{};
+  // Access-key marks take no room.
+  std::wstring shown;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == L'&' && i + 1 < text.size()) ++i;
+    shown += text[i];
+  }
+  ::GetTextExtentPoint32W(dc, shown.c_str(), static_cast<int>(shown.size()), &size);
+  ::SelectObject(dc, old);
+  ::ReleaseDC(control, dc);
+  return size.cx;
+}
+
+}  // namespace
+
+int Dialog::FitText(int id, double min_left, int extra) {
+  HWND control = Item(id);
+  RECT rect = RectIn(hwnd_, control);
+  const int needed = TextWidth(control, WindowText(control)) + extra;
+  const int missing = needed - (rect.right - rect.left);
+  if (missing <= 0) return 0;
+  wchar_t window_class[16] = {};
+  ::GetClassNameW(control, window_class, 16);
+  const bool right_aligned = ::lstrcmpiW(window_class, WC_STATICW) == 0 &&
+                             (::GetWindowLongPtrW(control, GWL_STYLE) & SS_TYPEMASK) == SS_RIGHT;
+  const int leftward =
+      right_aligned
+          ? std::clamp(static_cast<int>(rect.left - TwipsToPx(min_left, dpi_)), 0, missing)
+          : 0;
+  ::MoveWindow(control, rect.left - leftward, rect.top, needed, rect.bottom - rect.top, TRUE);
+  return missing - leftward;
+}
+
+void Dialog::MoveRight(int id, int pixels) {
+  if (pixels == 0) return;
+  HWND control = Item(id);
+  const RECT rect = RectIn(hwnd_, control);
+  ::MoveWindow(control, rect.left + pixels, rect.top, rect.right - rect.left,
+               rect.bottom - rect.top, TRUE);
+}
+
+void Dialog::GrowToHold(int frame_id, std::initializer_list<int> inside) {
+  const int margin = TwipsToPx(120, dpi_);
+  HWND frame = Item(frame_id);
+  RECT frame_rect = RectIn(hwnd_, frame);
+  for (int id : inside) {
+    frame_rect.right = std::max(frame_rect.right, RectIn(hwnd_, Item(id)).right + margin);
+  }
+  ::MoveWindow(frame, frame_rect.left, frame_rect.top, frame_rect.right - frame_rect.left,
+               frame_rect.bottom - frame_rect.top, TRUE);
+  RECT client{};
+  ::GetClientRect(hwnd_, &client);
+  int width = client.right;
+  for (HWND child = ::GetWindow(hwnd_, GW_CHILD); child != nullptr;
+       child = ::GetWindow(child, GW_HWNDNEXT)) {
+    width = std::max(width, static_cast<int>(RectIn(hwnd_, child).right) + margin);
+  }
+  if (width == client.right) return;
+  const SIZE outer = OuterForClient(hwnd_, width, client.bottom);
+  ::SetWindowPos(hwnd_, nullptr, 0, 0, outer.cx, outer.cy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 bool Dialog::OnMessage(UINT /*message*/, WPARAM /*wparam*/, LPARAM /*lparam*/) { return false; }
 
 void Dialog::Place(HWND owner) { CentreOn(hwnd_, owner); }
@@ -203,8 +279,10 @@ void InputNewDir::OnInit() {
       120 + 255, 2055, 255);
   Add(WC_EDITW, L"", WS_TABSTOP | WS_GROUP | WS_BORDER | ES_AUTOHSCROLL, kNewDirText1, 120 + 2280,
       120 + 240, 3375, 285);
+  MoveRight(kNewDirText1, FitText(kDialogLabel1, 0));
   Add(WC_BUTTONW, L"Ok", kButton, kNewDirCommand1, 1440, 960, kButtonWidth, kButtonHeight);
   Add(WC_BUTTONW, L"Cancel", kButton, kNewDirCommand2, 3360, 960, kButtonWidth, kButtonHeight);
+  GrowToHold(kDialogFrame1, {kDialogLabel1, kNewDirText1});
 }
 
 void InputNewDir::OnCommand(int id, int code) {
@@ -248,6 +326,11 @@ void OptionsWindow::OnInit() {
   Add(WC_BUTTONW, L"&OK", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK, 2160, 1320, kButtonWidth,
       kButtonHeight);
   Add(WC_BUTTONW, L"&Cancel", kButton, IDCANCEL, 3600, 1320, kButtonWidth, kButtonHeight);
+  // The box itself and its gap before the caption.
+  const int box = ::GetSystemMetricsForDpi(SM_CXMENUCHECK, dpi_) + TwipsToPx(90, dpi_);
+  FitText(kOptionsCheck1, 0, box);
+  FitText(kOptionsCheck2, 0, box);
+  GrowToHold(kDialogFrame1, {kOptionsCheck1, kOptionsCheck2});
   ShowSettings();
 }
 
@@ -307,7 +390,31 @@ void OptionsMain::OnInit() {
   Add(WC_BUTTONW, L"&OK", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK, 2160, 1800, kButtonWidth,
       kButtonHeight);
   Add(WC_BUTTONW, L"&Cancel", kButton, IDCANCEL, 3600, 1800, kButtonWidth, kButtonHeight);
+  // Where the font is wider than designed, the labels and lists grow and the
+  // lists stay lined up.
+  const int shift = std::max(FitText(kDialogLabel1, 240), FitText(kDialogLabel2, 240));
+  for (int id : {kOptionsCombo1, kOptionsCombo2}) {
+    MoveRight(id, shift);
+    FitCombo(id);
+  }
+  GrowToHold(kDialogFrame1, {kDialogLabel1, kDialogLabel2, kOptionsCombo1, kOptionsCombo2});
   ShowSettings();
+}
+
+void OptionsMain::FitCombo(int id) {
+  HWND combo = Item(id);
+  int widest = 0;
+  const auto count = ::SendMessageW(combo, CB_GETCOUNT, 0, 0);
+  for (int i = 0; i < count; ++i) {
+    wchar_t text[32] = {};
+    ::SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+    widest = std::max(widest, TextWidth(combo, text));
+  }
+  const int needed = widest + ::GetSystemMetricsForDpi(SM_CXVSCROLL, dpi_) + TwipsToPx(150, dpi_);
+  const RECT rect = RectIn(Handle(), combo);
+  if (needed > rect.right - rect.left) {
+    ::MoveWindow(combo, rect.left, rect.top, needed, rect.bottom - rect.top, TRUE);
+  }
 }
 
 void OptionsMain::ShowSettings() {

@@ -50,6 +50,15 @@ class Dialog {
            double top, double width, double height);
   HWND Item(int id) const { return ::GetDlgItem(hwnd_, id); }
   void SetClientTwips(double width, double height);
+  // Where the font is wider than the design's, these keep captions whole.
+  // FitText widens a control to show its text (plus `extra` pixels): a
+  // right-aligned label grows to the left, down to `min_left` twips, and then
+  // to the right. It returns how far what stands to its right must move over.
+  int FitText(int id, double min_left, int extra = 0);
+  void MoveRight(int id, int pixels);
+  // Grows the frame to hold these controls, and the dialog to hold
+  // everything, with 120 twips to spare on the right; never shrinks.
+  void GrowToHold(int frame_id, std::initializer_list<int> inside);
   // Ends a modal dialog with `result`, or destroys a modeless one.
   void End(INT_PTR result);
 
@@ -138,6 +147,8 @@ class OptionsMain final : public Dialog {
   void OnInit() override;
   void OnCommand(int id, int code) override;
   void ShowSettings();
+  // Widens a drop-down list to show its longest entry.
+  void FitCombo(int id);
   void Command1_Click();
   void Command2_Click();
   OptionsContext context_;
