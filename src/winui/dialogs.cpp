@@ -6,6 +6,7 @@
 #include <cmath>
 #include <utility>
 
+#include "winui/accessibility.h"
 #include "winui/artwork.h"
 #include "winui/metrics.h"
 #include "winui/text.h"
@@ -245,6 +246,7 @@ void Msg::OnInit() {
   Add(WC_BUTTONW, L"", BS_GROUPBOX, kDialogFrame1, 120, 120, 5775, 1095);
   Add(WC_STATICW, L"", SS_CENTER | SS_NOPREFIX, kDialogLabel1, 120 + 120, 120 + 240, 5535, 735);
   Add(WC_BUTTONW, L"Cancel", kButton | WS_GROUP, IDCANCEL, 2400, 1440, 1335, 375);
+  NameForScreenReaders(Handle(), L"Progress");  // the caption is a blank
 }
 
 void Msg::SetText(const std::wstring& text) {
@@ -379,12 +381,14 @@ void OptionsMain::OnInit() {
       120 + 390, 1815, 255);
   HWND combo1 = Add(WC_COMBOBOXW, L"", WS_TABSTOP | WS_GROUP | WS_VSCROLL | CBS_DROPDOWNLIST,
                     kOptionsCombo1, 120 + 2880, 120 + 360, 855, kComboListTwips);
+  NameForScreenReaders(combo1, L"Serial Port with Organier:");
   AddEntries(combo1, {L"COM1", L"COM2", L"COM3", L"COM4"});
   Add(WC_STATICW, L"Serial Port Baud Rate:", SS_RIGHT | SS_NOPREFIX, kDialogLabel2, 120 + 720,
       120 + 960, 1935, 255);
   HWND combo2 = Add(WC_COMBOBOXW, L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, kOptionsCombo2,
                     120 + 2880, 120 + 960, 855, kComboListTwips);
   AddEntries(combo2, {L"4800", L"9600", L"19200", L"38400"});
+  NameForScreenReaders(combo2, L"Serial Port Baud Rate:");
   Add(WC_BUTTONW, L"&Default", kButton | WS_GROUP, kOptionsDefault, 120, 1800, kButtonWidth,
       kButtonHeight);
   Add(WC_BUTTONW, L"&OK", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK, 2160, 1800, kButtonWidth,

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "winui/accessibility.h"
 #include "winui/artwork.h"
 #include "winui/metrics.h"
 #include "winui/text.h"
@@ -167,6 +168,9 @@ void MainForm::BuildControls() {
   frame(L"Sharp Organizer:", kFrame2);
   frame(L"Computer:", kFrame3);
   frame(L"", kFrame1);
+  NameForScreenReaders(Control(kListView1), L"Sharp Organizer:");
+  NameForScreenReaders(Control(kListView2), L"Computer:");
+  NameForScreenReaders(Control(kDrive1), L"Drive");
   FillDrives();
 }
 

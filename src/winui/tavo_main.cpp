@@ -61,6 +61,8 @@ int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*comm
   // A drive without its medium gives an empty pane, not the system's dialog.
   ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   if (HasFlag(L"--user-settings")) EnterUserDirectory();
+  // For the shell's document opening and the screen readers' names.
+  ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
 
   tavo::commands::ClientState state;
   state.StartDirectory = CurrentDirectory();

@@ -12,6 +12,7 @@
 
 #include "memofs/directory_table.h"
 #include "window_driver.h"
+#include "winui/accessibility.h"
 #include "winui/dialogs.h"
 #include "winui/metrics.h"
 
@@ -111,6 +112,11 @@ TEST(WinMainForm, ShowsTheDesignInPixelsAtTheScreensDpi) {
   EXPECT_EQ(rig.form.SelectedDriveText()[1], ':');
 
   HMENU bar = ::GetMenu(rig.form.Handle());
+  // The lists have no caption of their own. (Drive1's name is an annotation,
+  // which Wine's accessibility does not read back.)
+  EXPECT_EQ(ScreenReaderName(rig.Control(kListView1)), L"Sharp Organizer:");
+  EXPECT_EQ(ScreenReaderName(rig.Control(kListView2)), L"Computer:");
+
   EXPECT_EQ(MenuText(bar, 0), L"&File");
   EXPECT_EQ(MenuText(bar, 1), L"&Options");
   EXPECT_EQ(MenuText(bar, 2), L"&Help");
@@ -220,6 +226,52 @@ TEST(WinMainForm, HelpOpensItsDocumentsAndExitSavesTheGeometry) {
   EXPECT_EQ(rig.ConfigLine(5), " 8100");
 }
 
+TEST(WinMainForm, StartsWhereItWasLeftButNeverBelowTheMinimum) {
+  Strings config = Rig::DefaultConfig();
+  config[0] = " 1500";
+  config[1] = " 900";
+  config[4] = " 10500";
+  config[5] = " 8100";
+  Rig rig("COM200", config);
+  const unsigned dpi = WindowDpi(rig.form.Handle());
+  RECT outer{};
+  ::GetWindowRect(rig.form.Handle(), &outer);
+  EXPECT_EQ(outer.left, TwipsToPx(1500, dpi));
+  EXPECT_EQ(outer.top, TwipsToPx(900, dpi));
+  EXPECT_EQ(outer.right - outer.left, TwipsToPx(10500, dpi));
+  EXPECT_EQ(outer.bottom - outer.top, TwipsToPx(8100, dpi));
+
+  config[4] = "100";
+  config[5] = "100";
+  Rig small("COM200", config);
+  ::GetWindowRect(small.form.Handle(), &outer);
+  EXPECT_EQ(outer.right - outer.left, TwipsToPx(6400, dpi));
+  EXPECT_EQ(outer.bottom - outer.top, TwipsToPx(5400, dpi));
+  // Made narrower by the program, it springs back.
+  ::SetWindowPos(small.form.Handle(), nullptr, 0, 0, TwipsToPx(3000, dpi), TwipsToPx(3000, dpi),
+                 SWP_NOMOVE | SWP_NOZORDER);
+  small.Pump();
+  ::GetWindowRect(small.form.Handle(), &outer);
+  EXPECT_EQ(outer.right - outer.left, TwipsToPx(6400, dpi));
+}
+
+TEST(WinMainForm, PickingADriveShowsItsRoot) {
+  Rig rig("COM200");
+  HWND drive = rig.Control(kDrive1);
+  const auto count = ::SendMessageW(drive, CB_GETCOUNT, 0, 0);
+  ASSERT_GE(count, 2);
+  const auto other = (::SendMessageW(drive, CB_GETCURSEL, 0, 0) + 1) % count;
+  rig.state.ComputerPath = "\\somewhere\\";
+  ::SendMessageW(drive, CB_SETCURSEL, other, 0);
+  ::SendMessageW(rig.form.Handle(), WM_COMMAND, MAKEWPARAM(kDrive1, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(drive));
+  rig.Pump();
+  wchar_t text[64] = {};
+  ::SendMessageW(drive, CB_GETLBTEXT, other, reinterpret_cast<LPARAM>(text));
+  EXPECT_EQ(rig.state.ComputerDrive, std::string(1, static_cast<char>(text[0])));
+  EXPECT_EQ(rig.state.ComputerPath, "\\");
+}
+
 TEST(WinMainForm, TheAboutWindowShowsForTwoSecondsAtStart) {
   Strings config = Rig::DefaultConfig();
   config[3] = "1";
@@ -317,6 +369,22 @@ TEST(WinMainForm, CopiesBothWaysDeletesAndMakesDirectoriesOnTheOrganizer) {
   EXPECT_EQ(rig.state.MemoViewActive, 1);
   EXPECT_EQ(rig.Rows(kListView1).front(), L"<..>");
   EXPECT_FALSE(::IsWindowEnabled(rig.Control(kCreateDir)));
+  // A computer file becomes a memo, and the memo a computer file again.
+  const std::string memo = FreshName("note") + ".txt";
+  Write(computer.path() / memo, "a plain memo");
+  rig.ShowComputerDirectory(computer.path());
+  ASSERT_EQ(rig.Select(kListView2, {Wide(memo)}), 1u);
+  ASSERT_TRUE(rig.Click(kCopy2));
+  EXPECT_TRUE(rig.Settled());
+  ASSERT_TRUE(rig.Shows(kListView1, Wide(memo)));
+  fs::remove(computer.path() / memo);
+  rig.ShowComputerDirectory(computer.path());
+  ASSERT_EQ(rig.Select(kListView1, {Wide(memo)}), 1u);
+  ASSERT_TRUE(rig.Click(kCopy1));
+  EXPECT_EQ(Read(computer.path() / memo), "a plain memo");
+  ASSERT_EQ(rig.Select(kListView1, {Wide(memo)}), 1u);
+  ASSERT_TRUE(rig.Click(kDelete));
+  EXPECT_FALSE(rig.Shows(kListView1, Wide(memo)));
   rig.Key(kListView1, VK_BACK);
   EXPECT_EQ(rig.state.MemoViewActive, 0);
   EXPECT_TRUE(rig.Shows(kListView1, L"<Sharp Memos>"));

@@ -86,8 +86,18 @@ inline WinServices ScriptedServices(Script& script) {
   return s;
 }
 
+// COM on the test's thread, as the program has it (for the screen readers' names).
+struct ComThread {
+  ComThread() { ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+  ~ComThread() { ::CoUninitialize(); }
+  ComThread(const ComThread&) = delete;
+  ComThread& operator=(const ComThread&) = delete;
+};
+
 // The real window, commands and Windows port, as the program builds them.
 class Rig {
+  ComThread com_;
+
  public:
   // `device` is the port's name ("COM21"); `config` the settings file's lines.
   explicit Rig(const std::string& device, const Strings& config = DefaultConfig()) {
