@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <filesystem>
 #include <thread>
 
 #include "winui/accessibility.h"
@@ -142,7 +141,7 @@ MainForm::~MainForm() {
     ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
     ::DestroyWindow(hwnd_);
   }
-  for (HGDIOBJ object : {static_cast<HGDIOBJ>(font_)}) ::DeleteObject(object);
+  if (font_ != nullptr) ::DeleteObject(font_);
   ::DestroyIcon(icon_big_);
   ::DestroyIcon(icon_small_);
 }
@@ -686,7 +685,7 @@ void MainForm::Fill(int list_id, Pane& pane, const std::vector<PaneRow>& rows, b
   ::InvalidateRect(list, nullptr, TRUE);
 }
 
-std::string MainForm::RowText(int /*list_id*/, const Pane& pane, int row) const {
+std::string MainForm::RowText(const Pane& pane, int row) {
   if (row < 0 || row >= static_cast<int>(pane.rows.size())) return {};
   return pane.rows[static_cast<std::size_t>(row)].text;
 }
@@ -712,9 +711,7 @@ void MainForm::SetOrganizerRows(const std::vector<PaneRow>& rows) {
   Fill(kListView1, organizer_, rows, false);
 }
 int MainForm::OrganizerRowCount() const { return static_cast<int>(organizer_.rows.size()); }
-std::string MainForm::OrganizerRowText(int row) const {
-  return RowText(kListView1, organizer_, row);
-}
+std::string MainForm::OrganizerRowText(int row) const { return RowText(organizer_, row); }
 bool MainForm::OrganizerRowSelected(int row) const { return RowSelected(kListView1, row); }
 void MainForm::SetOrganizerRowSelected(int row, bool selected) {
   SelectRow(kListView1, row, selected);
@@ -752,7 +749,7 @@ void MainForm::SetComputerRows(const std::vector<PaneRow>& rows) {
   Fill(kListView2, computer_, rows, true);
 }
 int MainForm::ComputerRowCount() const { return static_cast<int>(computer_.rows.size()); }
-std::string MainForm::ComputerRowText(int row) const { return RowText(kListView2, computer_, row); }
+std::string MainForm::ComputerRowText(int row) const { return RowText(computer_, row); }
 bool MainForm::ComputerRowSelected(int row) const { return RowSelected(kListView2, row); }
 void MainForm::SetComputerRowSelected(int row, bool selected) {
   SelectRow(kListView2, row, selected);

@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -136,7 +134,7 @@ class MainForm : public commands::ClientView {
     std::vector<commands::PaneRow> rows;
   };
   void Fill(int list_id, Pane& pane, const std::vector<commands::PaneRow>& rows, bool computer);
-  std::string RowText(int list_id, const Pane& pane, int row) const;
+  static std::string RowText(const Pane& pane, int row);
   bool RowSelected(int list_id, int row) const;
   void SelectRow(int list_id, int row, bool selected);
   int CurrentRow(int list_id) const;

@@ -132,6 +132,23 @@ TEST(WinMainForm, ShowsTheDesignInPixelsAtTheScreensDpi) {
   EXPECT_EQ(::GetMenuState(help, 6, MF_BYPOSITION) & MF_SEPARATOR, MF_SEPARATOR);
 }
 
+TEST(WinMainForm, MovedToAScreenAt150PercentItLaysItselfOutAgainThere) {
+  Rig rig("COM200");
+  const unsigned dpi = WindowDpi(rig.form.Handle());
+  const unsigned scaled = dpi * 3 / 2;
+  RECT outer{};
+  ::GetWindowRect(rig.form.Handle(), &outer);
+  RECT suggested{outer.left, outer.top, outer.left + TwipsToPx(9375, scaled),
+                 outer.top + TwipsToPx(7425, scaled)};
+  ::SendMessageW(rig.form.Handle(), WM_DPICHANGED, MAKEWPARAM(scaled, scaled),
+                 reinterpret_cast<LPARAM>(&suggested));
+  rig.Pump();
+  const RECT sync = ClientRectOf(rig.Control(kSynchronize));
+  EXPECT_EQ(sync.left, TwipsToPx(120, scaled));
+  EXPECT_EQ(sync.top, TwipsToPx(rig.form.CurrentLayout().synchronize.top, scaled));
+  EXPECT_NEAR(rig.form.OuterWidth(), 9375, 15);
+}
+
 TEST(WinMainForm, TabGoesThroughTheEnabledControlsInOrder) {
   Rig rig("COM200");
   HWND main = rig.form.Handle();
