@@ -5,7 +5,7 @@
 # ports, then tavo-cli.exe end to end beside the Linux tavo-cli.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-./scripts/deps.sh cmake ninja-build g++-mingw-w64-x86-64-posix wine64 googletest
+./scripts/deps.sh cmake ninja-build g++-mingw-w64-x86-64-posix wine64 googletest xvfb
 build=build-windows
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAVO_CORE_ONLY=ON -DTAVO_WERROR=ON \
   -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DTAVO_GTEST_SOURCE=/usr/src/googletest
@@ -44,8 +44,17 @@ start_sim 22 --fault hangup@2
 export TAVO_TEST_COM=COM21 TAVO_TEST_COM_HANGUP=COM22 WINEDLLOVERRIDES=
 passed=0
 failed=0
+# The window's tests need a display: a virtual one of their own, whose Wine
+# processes end with it.
+run_on_display() {
+  xvfb-run -a -s "-screen 0 1280x1024x24" sh -c '"$@"; status=$?; "${WINESERVER:-wineserver}" -k 2>/dev/null; exit $status' \
+    sh "$@"
+}
+export WINESERVER=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 for exe in $(find "$build/tests" -name 'tavo_*_tests.exe' | sort); do
-  log=$("$wine" "$exe" --gtest_brief=1 2>&1) || { echo "$log"; failed=$((failed + 1)); }
+  runner=()
+  case "$exe" in *winui*) runner=(run_on_display) ;; esac
+  log=$("${runner[@]}" "$wine" "$exe" --gtest_brief=1 2>&1) || { echo "$log"; failed=$((failed + 1)); }
   n=$(printf '%s\n' "$log" | sed -n 's/.*PASSED.* \([0-9]\+\) test.*/\1/p' | tail -n 1)
   echo "$(basename "$exe"): ${n:-0} passed"
   passed=$((passed + ${n:-0}))

@@ -1,8 +1,16 @@
 #include "ui/layout.h"
 
-#include "ui/twips.h"
+#include <cmath>
 
 namespace tavo::ui {
+
+double RoundHalfEven(double value) {
+  const double floor = std::floor(value);
+  const double fraction = value - floor;
+  if (fraction > 0.5) return floor + 1;
+  if (fraction < 0.5) return floor;
+  return std::fmod(floor, 2.0) == 0 ? floor : floor + 1;
+}
 
 WindowLayout ResizeLayout(double width, double height, const std::function<double(double)>& snap) {
   WindowLayout l;

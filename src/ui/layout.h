@@ -37,6 +37,9 @@ struct WindowLayout {
 
 inline constexpr double kSizeColumnWidth = 1100;
 
+// Rounds to the nearest whole number, a half going to the even neighbour.
+double RoundHalfEven(double value);
+
 // Lays the window out for an outer size of width x height twips (whole numbers).
 // `snap` gives the value a control reports after being set to a value, so that
 // each rule works on what the previous rules really produced.

@@ -65,12 +65,4 @@ void CaptionOnBorder(QGroupBox& frame) {
       " left: 6px; padding: 0px 2px; background-color: palette(window); }");
 }
 
-double RoundHalfEven(double value) {
-  const double floor = std::floor(value);
-  const double fraction = value - floor;
-  if (fraction > 0.5) return floor + 1;
-  if (fraction < 0.5) return floor;
-  return std::fmod(floor, 2.0) == 0 ? floor : floor + 1;
-}
-
 }  // namespace tavo::ui

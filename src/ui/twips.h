@@ -39,7 +39,4 @@ void GrowToHold(QWidget& widget, int margin);
 // the caption then stand clear of the line at any font size.
 void CaptionOnBorder(QGroupBox& frame);
 
-// Rounds to the nearest whole number, a half going to the even neighbour.
-double RoundHalfEven(double value);
-
 }  // namespace tavo::ui
