@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "link/serial_link.h"
 #include "platform/win_serial_port.h"
 #include "winui/main_form.h"
@@ -13,10 +15,18 @@ class FormLinkHost : public link::LinkHost {
   FormLinkHost(MainForm& form, const platform::WinSerialPort& port) : form_(form), port_(port) {}
   void PumpEvents() override { form_.PumpEvents(); }
   void ShowLinkError(const std::string& text) override {
-    form_.ShowMessage(text, port_.OpenError() != 0 ? port_.OpenFailureText() : std::string());
+    form_.ShowMessage(text, port_.OpenError() != 0 ? Why() : std::string());
   }
 
  private:
+  // "cannot open COM2: <the system's words>", then what to do about it.
+  std::string Why() const {
+    std::string why = port_.InUseText();
+    if (why.empty()) why = "cannot open " + port_.DeviceName() + ": " + port_.ErrorText();
+    const std::string advice = port_.OpenFailureText();
+    return advice.empty() ? why : why + ".\n" + advice;
+  }
+
   MainForm& form_;
   const platform::WinSerialPort& port_;
 };
