@@ -193,14 +193,19 @@ void WinSerialPort::Drain() {
 }
 
 bool WinSerialPort::ReadSlice() {
-  char buffer[4096];
+  // One character is asked for: not every implementation of the API ends a
+  // read at the first character when more were asked (Wine waits out the
+  // slice), so the rest comes by Drain once the first is here.
+  char first = 0;
   DWORD got = 0;
-  if (!ReadFile(Handle(handle_), buffer, sizeof buffer, &got, nullptr)) {
+  if (!ReadFile(Handle(handle_), &first, 1, &got, nullptr)) {
     Lose();
     return false;
   }
-  in_.append(buffer, got);
-  return got > 0;
+  if (got == 0) return false;
+  in_ += first;
+  Drain();
+  return true;
 }
 
 std::size_t WinSerialPort::BytesWaiting() {
@@ -246,7 +251,11 @@ std::size_t WinSerialPort::BytesToSend() {
 bool WinSerialPort::WaitForInput(int timeout_ms) {
   using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeout_ms, 0));
-  Drain();  // what has come already does not end the wait
+  // What the link has seen is in in_; anything the driver took in since is
+  // new to it and ends the wait at once.
+  const std::size_t seen = in_.size();
+  Drain();
+  if (in_.size() > seen) return true;
   while (handle_ != nullptr) {
     SendSlice();
     if (ReadSlice()) return true;

@@ -75,6 +75,19 @@ std::string StoredNumber(long long value) {
   return value < 0 ? std::to_string(value) : " " + std::to_string(value);
 }
 
+Config PressDefault(Config& config, SettingsGroup group) {
+  const bool window = group == SettingsGroup::kWindow;
+  const int first = window ? SaveGeometryOnExit : PortNumber;
+  const int second = window ? ShowAboutAtStart : BaudCode;
+  const std::string kept_first = config.ConfigValues[first];
+  const std::string kept_second = config.ConfigValues[second];
+  SetDefaultConfig(config, group);
+  Config shown = config;
+  config.ConfigValues[first] = kept_first;
+  config.ConfigValues[second] = kept_second;
+  return shown;
+}
+
 void SetDefaultConfig(Config& config, SettingsGroup group) {
   auto& v = config.ConfigValues;
   if (group == SettingsGroup::kAll || group == SettingsGroup::kWindow) {

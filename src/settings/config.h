@@ -46,6 +46,11 @@ long long WholeValue(const std::string& text);
 std::string StoredNumber(long long value);
 
 void SetDefaultConfig(Config& config, SettingsGroup group);
+// An options dialog's Default button for its group (window or port): the
+// group's defaults go into `config`, except the two values the dialog shows
+// (its check boxes, or the port and speed), which stay as they were until OK;
+// returns what the dialog then shows, the defaults.
+Config PressDefault(Config& config, SettingsGroup group);
 // Brings the group's values into range. The window keeps at least 1000 twips
 // on the screen and is no larger than the screen's available area (but never
 // below its minimum size); out-of-range numbers saturate to those bounds.

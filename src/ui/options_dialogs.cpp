@@ -72,23 +72,17 @@ OptionsWindow::OptionsWindow(QWidget* owner, OptionsContext context)
   connect(command2_, &QPushButton::clicked, this, [this] { Command2_Click(); });
   connect(command3_, &QPushButton::clicked, this, &QDialog::reject);
   if (owner != nullptr) CentreOn(*this, *owner);
-  ShowSettings();
+  ShowSettings(context_.config);
 }
 
-void OptionsWindow::ShowSettings() {
-  const auto& v = context_.config.ConfigValues;
+void OptionsWindow::ShowSettings(const settings::Config& shown) {
+  const auto& v = shown.ConfigValues;
   check1_->setChecked(v[settings::SaveGeometryOnExit] == "1");
   check2_->setChecked(v[settings::ShowAboutAtStart] == "1");
 }
 
 void OptionsWindow::Command1_Click() {
-  auto& v = context_.config.ConfigValues;
-  const std::string save = v[settings::SaveGeometryOnExit];
-  const std::string about = v[settings::ShowAboutAtStart];
-  settings::SetDefaultConfig(context_.config, SettingsGroup::kWindow);
-  ShowSettings();
-  v[settings::SaveGeometryOnExit] = save;
-  v[settings::ShowAboutAtStart] = about;
+  ShowSettings(settings::PressDefault(context_.config, SettingsGroup::kWindow));
 }
 
 void OptionsWindow::Command2_Click() {
@@ -159,23 +153,17 @@ OptionsMain::OptionsMain(QWidget* owner, OptionsContext context)
   connect(command2_, &QPushButton::clicked, this, [this] { Command2_Click(); });
   connect(command3_, &QPushButton::clicked, this, &QDialog::reject);
   if (owner != nullptr) CentreOn(*this, *owner);
-  ShowSettings();
+  ShowSettings(context_.config);
 }
 
-void OptionsMain::ShowSettings() {
-  const auto& v = context_.config.ConfigValues;
+void OptionsMain::ShowSettings(const settings::Config& shown) {
+  const auto& v = shown.ConfigValues;
   SelectEntry(*combo1_, settings::WholeValue(v[settings::PortNumber]));
   SelectEntry(*combo2_, settings::WholeValue(v[settings::BaudCode]));
 }
 
 void OptionsMain::Command1_Click() {
-  auto& v = context_.config.ConfigValues;
-  const std::string port = v[settings::PortNumber];
-  const std::string baud = v[settings::BaudCode];
-  settings::SetDefaultConfig(context_.config, SettingsGroup::kPort);
-  ShowSettings();
-  v[settings::PortNumber] = port;
-  v[settings::BaudCode] = baud;
+  ShowSettings(settings::PressDefault(context_.config, SettingsGroup::kPort));
 }
 
 void OptionsMain::Command2_Click() {

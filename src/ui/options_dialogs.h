@@ -29,7 +29,7 @@ class OptionsWindow : public QDialog {
  public:
   OptionsWindow(QWidget* owner, OptionsContext context);
 
-  void ShowSettings();
+  void ShowSettings(const settings::Config& shown);
   void Command1_Click();  // "&Default"
   void Command2_Click();  // "&OK"
 
@@ -55,7 +55,7 @@ class OptionsMain : public QDialog {
  public:
   OptionsMain(QWidget* owner, OptionsContext context);
 
-  void ShowSettings();
+  void ShowSettings(const settings::Config& shown);
   void Command1_Click();  // "&Default"
   void Command2_Click();  // "&OK"
 

@@ -333,23 +333,17 @@ void OptionsWindow::OnInit() {
   FitText(kOptionsCheck1, 0, box);
   FitText(kOptionsCheck2, 0, box);
   GrowToHold(kDialogFrame1, {kOptionsCheck1, kOptionsCheck2});
-  ShowSettings();
+  ShowSettings(context_.config);
 }
 
-void OptionsWindow::ShowSettings() {
-  const auto& v = context_.config.ConfigValues;
+void OptionsWindow::ShowSettings(const settings::Config& shown) {
+  const auto& v = shown.ConfigValues;
   Check(Item(kOptionsCheck1), v[settings::SaveGeometryOnExit] == "1");
   Check(Item(kOptionsCheck2), v[settings::ShowAboutAtStart] == "1");
 }
 
 void OptionsWindow::Command1_Click() {
-  auto& v = context_.config.ConfigValues;
-  const std::string save = v[settings::SaveGeometryOnExit];
-  const std::string about = v[settings::ShowAboutAtStart];
-  settings::SetDefaultConfig(context_.config, SettingsGroup::kWindow);
-  ShowSettings();
-  v[settings::SaveGeometryOnExit] = save;
-  v[settings::ShowAboutAtStart] = about;
+  ShowSettings(settings::PressDefault(context_.config, SettingsGroup::kWindow));
 }
 
 void OptionsWindow::Command2_Click() {
@@ -402,7 +396,7 @@ void OptionsMain::OnInit() {
     FitCombo(id);
   }
   GrowToHold(kDialogFrame1, {kDialogLabel1, kDialogLabel2, kOptionsCombo1, kOptionsCombo2});
-  ShowSettings();
+  ShowSettings(context_.config);
 }
 
 void OptionsMain::FitCombo(int id) {
@@ -421,20 +415,14 @@ void OptionsMain::FitCombo(int id) {
   }
 }
 
-void OptionsMain::ShowSettings() {
-  const auto& v = context_.config.ConfigValues;
+void OptionsMain::ShowSettings(const settings::Config& shown) {
+  const auto& v = shown.ConfigValues;
   SelectEntry(Item(kOptionsCombo1), settings::WholeValue(v[settings::PortNumber]));
   SelectEntry(Item(kOptionsCombo2), settings::WholeValue(v[settings::BaudCode]));
 }
 
 void OptionsMain::Command1_Click() {
-  auto& v = context_.config.ConfigValues;
-  const std::string port = v[settings::PortNumber];
-  const std::string baud = v[settings::BaudCode];
-  settings::SetDefaultConfig(context_.config, SettingsGroup::kPort);
-  ShowSettings();
-  v[settings::PortNumber] = port;
-  v[settings::BaudCode] = baud;
+  ShowSettings(settings::PressDefault(context_.config, SettingsGroup::kPort));
 }
 
 void OptionsMain::Command2_Click() {

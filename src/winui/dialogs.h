@@ -132,7 +132,7 @@ class OptionsWindow final : public Dialog {
  private:
   void OnInit() override;
   void OnCommand(int id, int code) override;
-  void ShowSettings();
+  void ShowSettings(const settings::Config& shown);
   void Command1_Click();
   void Command2_Click();
   OptionsContext context_;
@@ -146,7 +146,7 @@ class OptionsMain final : public Dialog {
  private:
   void OnInit() override;
   void OnCommand(int id, int code) override;
-  void ShowSettings();
+  void ShowSettings(const settings::Config& shown);
   // Widens a drop-down list to show its longest entry.
   void FitCombo(int id);
   void Command1_Click();

@@ -249,3 +249,32 @@ TEST(Config, WindowGeometrySaturatesToTheScreen) {
 
 }  // namespace
 }  // namespace tavo::settings
+
+namespace tavo::settings {
+namespace {
+
+// Default in Window Options puts the geometry back at once but leaves the
+// two boxes' stored values for OK; in Main Options only the display changes.
+TEST(Config, TheDefaultButtonChangesWhatEachDialogSays) {
+  Config config;
+  SetDefaultConfig(config, SettingsGroup::kAll);
+  auto& v = config.ConfigValues;
+  v[0] = " 77";
+  v[SaveGeometryOnExit] = "0";
+  v[PortNumber] = " 4";
+  const Config defaults = [] {
+    Config fresh;
+    SetDefaultConfig(fresh, SettingsGroup::kAll);
+    return fresh;
+  }();
+  const Config window = PressDefault(config, SettingsGroup::kWindow);
+  EXPECT_EQ(window.ConfigValues[SaveGeometryOnExit], "1");
+  EXPECT_EQ(v[0], defaults.ConfigValues[0]);
+  EXPECT_EQ(v[SaveGeometryOnExit], "0");
+  const Config port = PressDefault(config, SettingsGroup::kPort);
+  EXPECT_EQ(port.ConfigValues[PortNumber], "2");
+  EXPECT_EQ(v[PortNumber], " 4");
+}
+
+}  // namespace
+}  // namespace tavo::settings
