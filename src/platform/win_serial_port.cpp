@@ -6,6 +6,7 @@
 #include <cctype>
 #include <chrono>
 #include <memory>
+#include <thread>
 
 namespace tavo::platform {
 
@@ -145,6 +146,7 @@ bool WinSerialPort::Open(const link::PortSettings& settings) {
   }
   handle_ = handle;
   claim_ = mutex;
+  baud_ = settings.baud;
   open_error_ = 0;
   in_.clear();
   out_.clear();
@@ -237,16 +239,9 @@ void WinSerialPort::SendSlice() {
   out_.erase(0, sent);
 }
 
-std::size_t WinSerialPort::BytesToSend() {
-  if (handle_ == nullptr) return 0;
-  DWORD errors = 0;
-  COMSTAT status{};
-  if (!ClearCommError(Handle(handle_), &errors, &status)) {
-    Lose();
-    return 0;
-  }
-  return out_.size() + status.cbOutQue;
-}
+// What the driver has not taken yet, as QSerialPort counts it: once handed
+// over, bytes go out at the line's speed while the reply is awaited.
+std::size_t WinSerialPort::BytesToSend() { return handle_ == nullptr ? 0 : out_.size(); }
 
 bool WinSerialPort::WaitForInput(int timeout_ms) {
   using Clock = std::chrono::steady_clock;
@@ -264,18 +259,44 @@ bool WinSerialPort::WaitForInput(int timeout_ms) {
   return false;
 }
 
+bool WinSerialPort::WaitForBytes(std::size_t count, int timeout_ms) {
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeout_ms, 0));
+  Drain();
+  while (handle_ != nullptr && in_.size() < count) {
+    const auto now = Clock::now();
+    if (now >= deadline) return false;
+    if (!in_.empty() && baud_ > 0) {
+      // The rest cannot come sooner than the line's speed allows: sleep
+      // through most of it rather than wake for every few characters. Ten
+      // bits a character; never so many that the driver's buffer could fill;
+      // the last stretch is left to the reads, so a coarse timer never
+      // delays the block.
+      const std::size_t missing = std::min<std::size_t>(count - in_.size(), 2048);
+      const std::chrono::microseconds needed(missing * 10'000'000 /
+                                             static_cast<std::size_t>(baud_));
+      constexpr std::chrono::milliseconds kMargin(16);
+      if (needed > kMargin) {
+        std::this_thread::sleep_until(
+            std::min<Clock::time_point>(now + needed - kMargin, deadline));
+      }
+    }
+    if (!ReadSlice()) Drain();
+  }
+  return handle_ != nullptr;
+}
+
 bool WinSerialPort::WaitForOutput(int timeout_ms) {
   using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeout_ms, 0));
-  const std::size_t before = BytesToSend();
-  while (handle_ != nullptr && before > 0) {
+  const std::size_t before = out_.size();
+  // Each write blocks for at most a slice.
+  while (handle_ != nullptr && !out_.empty()) {
     SendSlice();
-    const std::size_t left = BytesToSend();
-    if (left < before) return true;
+    if (out_.size() < before) return true;
     if (Clock::now() >= deadline) return false;
-    if (out_.empty()) Sleep(std::min<DWORD>(kSliceMs, 5));
   }
-  return before == 0;
+  return before == 0 || handle_ != nullptr;
 }
 
 }  // namespace tavo::platform

@@ -29,6 +29,9 @@ class WinSerialPort : public DevicePort {
   std::size_t BytesToSend() override;
   bool WaitForInput(int timeout_ms) override;
   bool WaitForOutput(int timeout_ms) override;
+  // After the first of them, the rest of `count` bytes cannot come sooner
+  // than the line's speed allows: sleeps through the arrivals before.
+  bool WaitForBytes(std::size_t count, int timeout_ms) override;
 
   // Opens this device, whatever the port number says ("COM7", "\\.\COM7").
   void SetDevice(std::string device) override { fixed_device_ = std::move(device); }
@@ -57,6 +60,7 @@ class WinSerialPort : public DevicePort {
   std::string shown_;
   std::string fixed_device_;
   int port_number_ = 0;
+  int baud_ = 0;
   std::uint32_t open_error_ = 0;
 };
 
