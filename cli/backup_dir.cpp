@@ -531,9 +531,9 @@ fs::path AsideName(const fs::path& earlier) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     char suffix[16];
     std::snprintf(suffix, sizeof suffix, ".old-%06x", random() & 0xffffffu);
-    const fs::path aside = earlier.string() + suffix;
+    fs::path aside = earlier.string() + suffix;
     std::error_code error;
-    if (!fs::exists(fs::symlink_status(aside, error)) && !error) return aside;
+    if (!fs::exists(fs::symlink_status(aside, error))) return aside;
   }
   return {};
 }

@@ -123,6 +123,14 @@ check "the other is refused" grep -qiF "/Odd/notes: another name of this copy" "
 check "backup on Windows" win "${W[@]}" backup --verify wb
 linux "${L[@]}" backup --verify "$work/l/lb" || bad "linux backup"
 check "manifests identical" cmp "$work/w/wb/manifest" "$work/l/lb/manifest"
+# A second backup replaces the first (Windows has no exchange of two
+# directories: the earlier one goes aside first) and touches nothing else.
+mkdir -p "$work/w/wb.old"
+printf 'my thesis' >"$work/w/wb.old/thesis"
+check "a second backup replaces the first" win "${W[@]}" backup wb
+check "it leaves a user's wb.old alone" test "$(cat "$work/w/wb.old/thesis")" = "my thesis"
+check "and nothing of its own beside" sh -c "! ls -d '$work/w/wb.'* | grep -v 'wb.old\$'"
+check "the replaced backup is whole" cmp "$work/w/wb/manifest" "$work/l/lb/manifest"
 stop_sims
 rm -rf "$work/store2"
 start_sim 23 --store "$work/store2"

@@ -9,9 +9,10 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
-#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstdio>
 #endif
 
 namespace tavo::platform {
