@@ -1,5 +1,6 @@
 // Any byte stream as the organizer's replies, arriving in bursts: every
-// exchange ends, and a line never holds a line feed or carriage return.
+// exchange ends, and a line never holds a line feed or carriage return. A
+// listing left part way closes the port; the exchanges after it then stop.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -20,9 +21,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (name.find_first_of("\r\n") != std::string::npos) std::abort();
     return true;
   });
+  if (!link.IsOpen()) return 0;
   link::GetExchange(link, "fs0");
+  if (!link.IsOpen()) return 0;
   link::GetxExchange(link, "fs0_0_0", 1956);
+  if (!link.IsOpen()) return 0;
   link::PutExchange(link, "fs0", "image");
+  if (!link.IsOpen()) return 0;
   link::DelExchange(link, "fs0_1");
   return 0;
 }
