@@ -133,6 +133,10 @@ def main():
     os.environ.setdefault("WINEPREFIX", os.path.join(work, "wineprefix"))
     os.environ["WINEDEBUG"] = "-all"
     subprocess.run([wine, "wineboot", "--init"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    # A new prefix goes on setting itself up for a while after wineboot: wait
+    # for that, or the first runs pay for it.
+    subprocess.run([os.path.join(os.path.dirname(os.path.realpath(wine)), "wineserver"), "-w"],
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
     server_path = os.path.join(os.path.dirname(os.path.realpath(wine)), "wineserver")
     # Kept running, its output unread: it would hold a pipe open.
     subprocess.run([server_path, "-p60"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
