@@ -28,7 +28,8 @@ bool HoldsSettings(const fs::path& dir) {
 
 std::string WithSlash(std::string path) {
 #ifdef _WIN32
-  if (!path.empty() && path.back() != '/' && path.back() != '\\') path += '\\';
+  if (!path.empty() && path.back() == '/') path.pop_back();
+  if (!path.empty() && path.back() != '\\') path += '\\';
 #else
   if (!path.empty() && path.back() != '/') path += '/';
 #endif
