@@ -24,6 +24,9 @@
 #include "memofs/names.h"
 #include "platform/console.h"
 #include "platform/device_port.h"
+#ifdef _WIN32
+#include "platform/win_serial_port.h"
+#endif
 #include "platform/steady_clock.h"
 #include "settings/config.h"
 
@@ -72,10 +75,7 @@ constexpr bool kAdviceForNamedPorts = false;
 // Windows also a port name (COM7, \\.\COM7).
 bool NamesDevice(const std::string& port) {
 #ifdef _WIN32
-  const bool com = port.size() > 3 && (port[0] == 'C' || port[0] == 'c') &&
-                   (port[1] == 'O' || port[1] == 'o') && (port[2] == 'M' || port[2] == 'm') &&
-                   port.find_first_not_of("0123456789", 3) == std::string::npos;
-  if (com || port.rfind("\\\\.\\", 0) == 0) return true;
+  if (platform::WinPortPath(port).rfind("\\\\.\\", 0) == 0) return true;
 #endif
   return port.find('/') != std::string::npos;
 }

@@ -1,7 +1,11 @@
 #pragma once
 
+#include <algorithm>
+#include <chrono>
+#include <cstddef>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "link/port.h"
 
@@ -24,6 +28,23 @@ class DevicePort : public link::Port {
   // port that is and, where it can be known, the program; else empty.
   virtual std::string InUseText() const = 0;
 };
+
+// Waiting for the rest of a block whose first characters are in: they cannot
+// come sooner than the line's speed allows, so sleep through most of them
+// rather than wake for every few. Ten bits a character; never so many that
+// the system's receive buffer (4096 characters on Linux) could fill
+// meanwhile. The last stretch is left to the caller's wait, so a coarse
+// timer (15.6 ms on Windows) that wakes late never delays the block.
+inline void SleepThroughArrivals(std::size_t missing, int baud,
+                                 std::chrono::steady_clock::time_point deadline) {
+  if (baud <= 0) return;
+  constexpr std::chrono::milliseconds kMargin(16);
+  const std::chrono::microseconds needed(std::min<std::size_t>(missing, 2048) * 10'000'000 /
+                                         static_cast<std::size_t>(baud));
+  if (needed <= kMargin) return;
+  std::this_thread::sleep_until(
+      std::min(std::chrono::steady_clock::now() + needed - kMargin, deadline));
+}
 
 // The system's port; start_directory is where "com<n>" entries are looked
 // for on Linux.

@@ -205,12 +205,6 @@ bool QtSerialPort::WaitForOutput(int timeout_ms) {
   return written;
 }
 
-namespace {
-
-constexpr std::chrono::milliseconds kSleepMargin(16);
-
-}  // namespace
-
 bool QtSerialPort::WaitForBytes(std::size_t count, int timeout_ms) {
   using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
@@ -218,19 +212,7 @@ bool QtSerialPort::WaitForBytes(std::size_t count, int timeout_ms) {
   while (port_->isOpen() && waiting() < count) {
     const auto now = Clock::now();
     if (now >= deadline) return false;
-    if (waiting() > 0 && baud_ > 0) {
-      // Ten bits a character; never so many that the system's receive buffer
-      // (4096 characters on Linux) could fill meanwhile. The last stretch is
-      // left to the wait below, so a coarse timer (15.6 ms on Windows) that
-      // wakes late never delays the block.
-      const std::size_t missing = std::min<std::size_t>(count - waiting(), 2048);
-      const std::chrono::microseconds needed(missing * 10'000'000 /
-                                             static_cast<std::size_t>(baud_));
-      if (needed > kSleepMargin) {
-        std::this_thread::sleep_until(
-            std::min<Clock::time_point>(now + needed - kSleepMargin, deadline));
-      }
-    }
+    if (waiting() > 0) SleepThroughArrivals(count - waiting(), baud_, deadline);
     // Takes in what has come meanwhile, or waits for the next arrival.
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
     port_->waitForReadyRead(static_cast<int>(std::max<std::int64_t>(0, left.count())));

@@ -6,7 +6,6 @@
 #include <cctype>
 #include <chrono>
 #include <memory>
-#include <thread>
 
 namespace tavo::platform {
 
@@ -264,23 +263,8 @@ bool WinSerialPort::WaitForBytes(std::size_t count, int timeout_ms) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeout_ms, 0));
   Drain();
   while (handle_ != nullptr && in_.size() < count) {
-    const auto now = Clock::now();
-    if (now >= deadline) return false;
-    if (!in_.empty() && baud_ > 0) {
-      // The rest cannot come sooner than the line's speed allows: sleep
-      // through most of it rather than wake for every few characters. Ten
-      // bits a character; never so many that the driver's buffer could fill;
-      // the last stretch is left to the reads, so a coarse timer never
-      // delays the block.
-      const std::size_t missing = std::min<std::size_t>(count - in_.size(), 2048);
-      const std::chrono::microseconds needed(missing * 10'000'000 /
-                                             static_cast<std::size_t>(baud_));
-      constexpr std::chrono::milliseconds kMargin(16);
-      if (needed > kMargin) {
-        std::this_thread::sleep_until(
-            std::min<Clock::time_point>(now + needed - kMargin, deadline));
-      }
-    }
+    if (Clock::now() >= deadline) return false;
+    if (!in_.empty()) SleepThroughArrivals(count - in_.size(), baud_, deadline);
     if (!ReadSlice()) Drain();
   }
   return handle_ != nullptr;
